@@ -1,0 +1,148 @@
+// The host's audio callback: engine, host tempo, distortion with its two
+// crossfades, delay and the smoothed output volume, in that order.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "plugin/Tolvane.h"
+
+namespace {
+constexpr double kLowRateLimit = 22050.0;
+constexpr double kEngineRate = 44100.0;
+}  // namespace
+
+VstInt32 Tolvane::processEvents(VstEvents*) { return 1; }
+
+void Tolvane::processReplacing(float** inputs, float** outputs, VstInt32 frames) {
+  if (!outputs || !outputs[0] || !outputs[1] || frames <= 0) return;
+  if (m_sampleRate < kLowRateLimit)
+    renderLowRate(outputs, frames);
+  else
+    renderEngine(inputs, outputs, frames);
+  applyHostTempo();
+  processDistortionStage(outputs, frames);
+  m_delay.process(outputs, frames);
+  processGlobalVolume(outputs, frames);
+}
+
+void Tolvane::renderEngine(float**, float** outputs, int frames) {
+  // The voice engine arrives with the sequencer's step clock; until then the
+  // instrument renders silence.
+  std::memset(outputs[0], 0, sizeof(float) * static_cast<size_t>(frames));
+  std::memset(outputs[1], 0, sizeof(float) * static_cast<size_t>(frames));
+}
+
+void Tolvane::renderLowRate(float** outputs, int frames) {
+  // Below 22050 Hz the engine runs at 44100 Hz into the side buffer, which
+  // is read back at the host rate with linear interpolation. Blocks larger
+  // than announced are rendered in pieces that fit the buffer.
+  const double ratio = m_sampleRate > 0.0f ? kEngineRate / m_sampleRate : 1.0;
+  const int piece = std::max(1, std::min(frames, m_lowRateCapacity > 0 ? static_cast<int>(m_lowRateCapacity / std::ceil(ratio)) : 0));
+  float* buffer = m_lowRateBuffer.get();
+  for (int start = 0; start < frames; start += piece) {
+    const int n = std::min(piece, frames - start);
+    const int count = std::min(static_cast<int>(std::ceil(n * ratio)), m_lowRateCapacity);
+    if (!buffer || count <= 0) {
+      std::memset(outputs[0] + start, 0, sizeof(float) * static_cast<size_t>(n));
+      std::memset(outputs[1] + start, 0, sizeof(float) * static_cast<size_t>(n));
+      continue;
+    }
+    std::memset(buffer, 0, sizeof(float) * static_cast<size_t>(m_lowRateCapacity));
+    // The engine's 44.1 kHz render writes buffer[0..count) here.
+    for (int i = 0; i < n; ++i) {
+      const double p = i * ratio;
+      const int k = std::min(static_cast<int>(p), count - 1);
+      const float value = k + 1 < count ? static_cast<float>(buffer[k] + (p - k) * (buffer[k + 1] - buffer[k])) : buffer[k];
+      outputs[0][start + i] = value;
+      outputs[1][start + i] = value;
+    }
+  }
+}
+
+void Tolvane::applyHostTempo() {
+  const VstTimeInfo* info = getTimeInfo(kVstPpqPosValid | kVstTempoValid);
+  // No record, no valid tempo, or a tempo that is not a positive finite
+  // number: keep the previous tempo and position.
+  if (!info || !(info->flags & kVstTempoValid)) return;
+  const double tempo = info->tempo;
+  if (!(tempo > 0.0) || !std::isfinite(tempo)) return;
+  if (tempo != m_seq.m_hostTempo && m_seq.m_syncType == kSyncHost) {
+    m_delay.setSamplePerBeat(tempo, m_sampleRate);
+    m_delay.update();
+    if ((info->flags & kVstPpqPosValid) && std::isfinite(info->ppqPos))
+      m_seq.m_samplePosition = m_seq.m_samplesPerBeat * info->ppqPos;
+  }
+  m_seq.m_hostTempo = tempo;
+}
+
+void Tolvane::processDistortionStage(float** outputs, int frames) {
+  // The flags are read once per block. Blocks longer than the crossfade
+  // buffers are handled in equal segments, each at least half the buffer
+  // long, so the 64-sample fades at the block's ends fit in one segment and
+  // the algorithm crossfade spans the whole block.
+  const bool distoOn = m_distoOn != 0.0f;
+  const bool toggled = m_distoToggled;
+  const bool algorithmChange = m_disto.m_distoAlgorithmChanged && distoOn;
+  if (!toggled && !distoOn) return;
+
+  const int segments = (frames + kCrossfadeCapacity - 1) / kCrossfadeCapacity;
+  const int segmentLength = (frames + segments - 1) / segments;
+  for (int start = 0; start < frames; start += segmentLength) {
+    const int count = std::min(segmentLength, frames - start);
+    float* segment[2] = {outputs[0] + start, outputs[1] + start};
+    if (algorithmChange) std::memcpy(m_crossfadeA.get(), segment[0], sizeof(float) * static_cast<size_t>(count));
+    if (toggled)
+      processCrossfade(segment, count, start, frames);
+    else
+      m_disto.processDisto(segment, count);
+    if (algorithmChange) processCrossfade2(segment, count, start, frames);
+  }
+  if (toggled) m_distoToggled = false;
+  if (algorithmChange) m_disto.m_distoAlgorithmChanged = false;
+}
+
+void Tolvane::processCrossfade(float** segment, int count, int start, int frames) {
+  const int len = std::min(frames, kFadeLength);
+  const bool switchedOn = m_distoOn != 0.0f;
+  // Block positions of the fade: the first len samples when switching on,
+  // the last len when switching off.
+  const int fadeStart = switchedOn ? 0 : frames - len;
+  const int from = std::max(fadeStart, start);
+  const int to = std::min(fadeStart + len, start + count);
+  for (int p = from; p < to; ++p) m_fadeBuffer[static_cast<size_t>(p - fadeStart)] = segment[0][p - start];
+  m_disto.processDisto(segment, count);
+  for (int p = from; p < to; ++p) {
+    const int i = p - fadeStart;
+    const float g = 1.0f - static_cast<float>(i) / static_cast<float>(len);
+    float& sample = segment[0][p - start];
+    const float saved = m_fadeBuffer[static_cast<size_t>(i)];
+    sample = switchedOn ? (1.0f - g) * sample + g * saved : g * sample + (1.0f - g) * saved;
+  }
+  std::memcpy(segment[1], segment[0], sizeof(float) * static_cast<size_t>(count));
+}
+
+void Tolvane::processCrossfade2(float** segment, int count, int start, int frames) {
+  // The saved dry copy goes through the previous algorithm; the block then
+  // fades from that sound to the new one.
+  const int current = m_disto.m_distoAlgorithm;
+  m_disto.m_distoAlgorithm = m_disto.m_previousDistoAlgorithm;
+  float* pair[2] = {m_crossfadeA.get(), m_crossfadeB.get()};
+  m_disto.processDisto(pair, count);
+  m_disto.m_distoAlgorithm = current;
+  for (int i = 0; i < count; ++i) {
+    const float g = 1.0f - static_cast<float>(start + i) / static_cast<float>(frames);
+    const float old = m_crossfadeA[static_cast<size_t>(i)];
+    segment[0][i] = (1.0f - g) * segment[0][i] + g * old;
+    segment[1][i] = (1.0f - g) * segment[1][i] + g * old;
+  }
+}
+
+void Tolvane::processGlobalVolume(float** outputs, int frames) {
+  // The smoother advances twice per frame, once per channel.
+  float* left = outputs[0];
+  float* right = outputs[1];
+  for (int i = 0; i < frames; ++i) {
+    left[i] = m_volumeSmoother.process(m_volume) * m_globalGain * left[i];
+    right[i] = m_volumeSmoother.process(m_volume) * m_globalGain * right[i];
+  }
+}

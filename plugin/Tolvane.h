@@ -1,0 +1,143 @@
+// The instrument: one object per plug-in instance. It owns every subsystem by
+// value (the sequencer with its song, the effects, the output stage) and
+// forwards the host's calls to them. Its own operations are spread over the
+// files of the plug-in shell: lifecycle and identity (Tolvane.cpp), the
+// parameter table (Parameters.cpp), the state chunk (Programs.cpp) and the
+// audio block driver (BlockDriver.cpp).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "effects/Delay.h"
+#include "effects/DistortionUnit.h"
+#include "engine/CParamSmooth.h"
+#include "plugin/AudioEffect.h"
+#include "plugin/ParameterTable.h"
+#include "sequencer/Sequencer.h"
+
+class Tolvane : public AudioEffectX, private SequencerListener {
+ public:
+  static constexpr VstInt32 kUniqueId = vstFourCC('k', 'n', 't', '3');
+  static constexpr int kCrossfadeCapacity = 16384;
+  static constexpr int kFadeLength = 64;
+
+  explicit Tolvane(audioMasterCallback host);
+  ~Tolvane() override;
+
+  // Lifecycle (Tolvane.cpp).
+  void resume() override;
+  void suspend() override;
+  void setSampleRate(float rate) override;
+  void setBlockSize(VstInt32 size) override;
+  void setVol(float);
+
+  // Identity and capabilities (Tolvane.cpp).
+  bool getEffectName(char* name) override;
+  bool getVendorString(char* text) override;
+  bool getProductString(char* text) override;
+  VstInt32 getVendorVersion() override { return 1; }
+  VstInt32 canDo(char* text) override;
+  bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+
+  // Parameters (Parameters.cpp).
+  void setParameter(VstInt32 index, float value) override;
+  float getParameter(VstInt32 index) override;
+  void getParameterName(VstInt32 index, char* text) override;
+  void getParameterLabel(VstInt32 index, char* label) override;
+  void getParameterDisplay(VstInt32 index, char* text) override;
+  bool canParameterBeAutomated(VstInt32) override { return true; }
+
+  // Programs and the state chunk (Programs.cpp).
+  void setProgram(VstInt32) override {}
+  VstInt32 getProgram() override { return 0; }
+  void setProgramName(char*) override {}
+  void getProgramName(char*) override {}
+  bool getProgramNameIndexed(VstInt32, VstInt32, char*) override { return false; }
+  VstInt32 getChunk(void** data, bool isPreset) override;
+  VstInt32 setChunk(void* data, VstInt32 size, bool isPreset) override;
+  // Restores a whole state (chunk or bank file); false changes nothing.
+  bool restoreState(const uint8_t* data, size_t size);
+
+  // Audio (BlockDriver.cpp).
+  VstInt32 processEvents(VstEvents* events) override;
+  void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
+
+  int getInstanceNumber() const { return m_instanceNumber; }
+  Sequencer& sequencer() { return m_seq; }
+  const Sequencer& sequencer() const { return m_seq; }
+
+  // Parameter values (normalised 0..1).
+  float m_globalGain = 0.0f;
+  int m_instanceNumber = 0;
+  float m_volume = 1.0f;
+  float m_waveform = 0.0f;
+  float m_tuning = 0.5f;
+  float m_cutoff = 0.09375f;
+  float m_resonance = 0.919375f;
+  float m_envMod = 0.170625f;
+  float m_decay = 0.9f;
+  float m_accent = 0.304375f;
+  float m_gate = 0.5f;
+  float m_groove = 0.0f;
+  int m_gateOffset = 0;
+  float m_slideTimeValue = 0.0f;
+  int m_slideSamples = 5512;
+  float m_antialias = 1.0f;
+  bool m_recording = false;
+
+  Sequencer m_seq;
+
+  float m_delayTime = 0.5f;
+  float m_delayFeedback = 0.3f;
+  float m_delayVolume = 0.3f;
+  float m_delayFilter = 0.5f;
+  float m_delayOn = 0.0f;
+  float m_delaySync = 1.0f;
+  float m_delayPing = 0.0f;
+  Delay m_delay{88200};
+
+  float m_distoOn = 0.0f;
+  float m_distoSelect = 0.0f;
+  float m_distoParam1 = 0.0f;
+  float m_distoParam2 = 0.5f;
+  bool m_distoToggled = false;
+  DistortionUnit m_disto;
+
+  CParamSmooth m_volumeSmoother{4.0f, 44100.0f};
+  bool m_keepSyncTypeOnImport = true;
+
+ private:
+  // SequencerListener.
+  void sequencerTempoChanged(double tempo) override;
+  void sequencerPatternChanged() override;
+  void sequencerStatusChanged() override;
+
+  // Parameter helpers (Parameters.cpp).
+  void setWaveform(float value);
+  void setGate(float value);
+  void setSlideTime(float value);
+  void setInternalTempo(float value);
+
+  // Block driver steps (BlockDriver.cpp).
+  void renderEngine(float** inputs, float** outputs, int frames);
+  void renderLowRate(float** outputs, int frames);
+  void applyHostTempo();
+  void processDistortionStage(float** outputs, int frames);
+  void processCrossfade(float** segment, int count, int start, int frames);
+  void processCrossfade2(float** segment, int count, int start, int frames);
+  void processGlobalVolume(float** outputs, int frames);
+  void growLowRateBuffer();
+
+  std::array<float, kFadeLength> m_fadeBuffer{};
+  std::unique_ptr<float[]> m_crossfadeA;
+  std::unique_ptr<float[]> m_crossfadeB;
+  std::unique_ptr<float[]> m_lowRateBuffer;
+  int m_lowRateCapacity = 0;
+
+  std::vector<uint8_t> m_chunk;  // the last answer to getChunk, owned until the next call
+};
+
+AudioEffect* createEffectInstance(audioMasterCallback host);
