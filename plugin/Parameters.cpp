@@ -227,6 +227,7 @@ void Tolvane::getParameterDisplay(VstInt32 index, char* text) {
     case kDecay:
     case kAccent:
     case kGroove:
+    case kDelayFeedback:
     case kDistParam1:
     case kDistParam2:
       int2string(static_cast<long long>(100.0f * getParameter(index)), text, n);

@@ -13,4 +13,7 @@ class SequencerListener {
   virtual void sequencerPatternChanged() = 0;
   // Transport status (sync type, playing flags) changed.
   virtual void sequencerStatusChanged() = 0;
+  // Pattern content was edited, randomised or recorded: the editor's view
+  // of the patterns must be refreshed.
+  virtual void sequencerPatternsEdited() {}
 };

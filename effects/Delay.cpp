@@ -1,0 +1,206 @@
+#include "effects/Delay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kInitialSamplesPerBeat = 22050.0;
+constexpr double kInitialTempo = 120.0;
+constexpr int kInitialSampleRate = 44100;
+constexpr float kInitialHpCoefficient = 0.0068027f;
+
+// Note values of the synced time, in beats: 1/32, 1/16, dotted 1/16, 1/8,
+// dotted 1/8, 1/4, dotted 1/4, 1/2.
+constexpr double kSyncFactors[8] = {0.125, 0.25, 0.375, 0.5, 0.75, 1.0, 1.5, 2.0};
+
+// A rate the line can use: at least 1 Hz (anything lower truncates to 0
+// and would reach the fade step's division) and small enough to fit an int.
+bool usableRate(double rate) {
+  return std::isfinite(rate) && rate >= 1.0 &&
+         rate <= static_cast<double>(std::numeric_limits<int>::max());
+}
+
+// Lengths are computed in double and limited before conversion, so no
+// tempo, rate or time value can overflow the int.
+int lengthFromBeats(double samples) {
+  if (!(samples > 0.0)) return 0;
+  if (samples >= Delay::kMaximumLength) return Delay::kMaximumLength;
+  return static_cast<int>(samples);
+}
+
+}  // namespace
+
+Delay::Delay(int /*maximum*/)
+    : m_length(22050),
+      m_feedback(0.0f),
+      m_volume(0.0f),
+      m_sampleRate(kInitialSampleRate),
+      m_tempo(kInitialTempo),
+      m_active(false),
+      m_sync(false),
+      m_tune(0.5f),
+      m_filterMode(0),
+      m_samplesPerBeat(kInitialSamplesPerBeat),
+      m_timeValue(0.0f),
+      m_pingPong(false),
+      m_pingSide(false),
+      m_pingFade(0.0f),
+      m_hpCoefficient(kInitialHpCoefficient),
+      m_lpCut(1.0f),
+      m_timeChanged(false),
+      m_hpState{0.0L, 0.0L, 0.0L},
+      m_line(kLineSize) {
+  m_lowPass.clear_filter();
+}
+
+void Delay::setActive(bool on) {
+  m_active = on;
+  // Switching off empties the line so switching on again starts silent
+  // instead of replaying stale echoes.
+  if (!on) m_line.clear();
+}
+
+bool Delay::isActive() const { return m_active; }
+
+void Delay::setVolume(float v) { m_volume = v; }
+
+void Delay::setFeedback(float v) {
+  // A non-finite feedback would poison the whole line for good.
+  if (std::isfinite(v)) m_feedback = v;
+}
+
+void Delay::setTimeF(float f) {
+  if (!std::isfinite(f)) return;
+  const double S = m_samplesPerBeat;
+  if (!m_sync) {
+    m_timeValue = f;
+    setTime(lengthFromBeats(std::trunc(2.0 * static_cast<double>(f) * S)));
+    return;
+  }
+  const double k = std::trunc(7.0 * static_cast<double>(f));
+  m_timeValue = static_cast<float>(k / 7.0);
+  const double factor = (k >= 0.0 && k <= 7.0) ? kSyncFactors[static_cast<int>(k)] : 0.0;
+  setTime(lengthFromBeats(std::trunc(factor * S)));
+}
+
+float Delay::getTimeF() const { return m_timeValue; }
+
+void Delay::setTime(int samples) {
+  m_length = std::clamp(samples, kMinimumLength, kMaximumLength);
+  m_line.setNewDelayTime(m_length);
+  m_timeChanged = true;
+}
+
+void Delay::setSync(bool on) {
+  m_sync = on;
+  setTimeF(m_timeValue);
+}
+
+void Delay::setSamplePerBeat(double tempo, double rate) {
+  if (!std::isfinite(tempo) || !(tempo > 0.0) || !usableRate(rate)) return;
+  const double spb = rate * 60.0 / tempo;
+  if (!std::isfinite(spb)) return;
+  m_samplesPerBeat = spb;
+  m_sampleRate = static_cast<int>(rate);
+  m_tempo = tempo;
+}
+
+void Delay::setSampleRate(float rate) {
+  // Hosts have been seen to announce 0 before the real rate; keep the
+  // previous rate so the fade step never divides by zero.
+  if (!usableRate(rate)) return;
+  m_sampleRate = static_cast<int>(rate);
+  setSamplePerBeat(m_tempo, rate);
+}
+
+void Delay::update() { setTimeF(m_timeValue); }
+
+void Delay::setTune(float t) {
+  if (!std::isfinite(t)) return;
+  m_tune = t;
+  if (t == 0.5f) {
+    m_filterMode = 0;
+  } else if (t < 0.5f) {
+    m_filterMode = 1;
+    setLpCut(t);
+  } else {
+    m_filterMode = 2;
+    setHpCut(2.0f * t - 1.0f);
+  }
+}
+
+void Delay::setLpCut(float x) { m_lpCut = x; }
+
+void Delay::setHpCut(float x) { m_hpCoefficient = 0.051f * x + kInitialHpCoefficient; }
+
+void Delay::setPingPong(bool on) { m_pingPong = on; }
+
+int Delay::getLength() const { return m_length; }
+
+int Delay::getFilterMode() const { return m_filterMode; }
+
+float Delay::getHpCoefficient() const { return m_hpCoefficient; }
+
+float Delay::getLpCut() const { return m_lpCut; }
+
+void Delay::process(float** channels, int frames) {
+  if (!m_active || channels == nullptr || frames <= 0) return;
+  float* left = channels[0];
+  float* right = channels[1];
+  if (left == nullptr || right == nullptr) return;
+
+  // Parameters are read once per block: setters on other threads then
+  // change them between blocks, never halfway through one.
+  const float fadeStep = 50.0f / static_cast<float>(m_sampleRate);
+  const float feedback = std::min(m_feedback, kFeedbackLimit);
+  const float volume = m_volume;
+  const int mode = m_filterMode;
+  const bool pingPong = m_pingPong;
+  const int length = std::clamp(m_length, kMinimumLength, kMaximumLength);
+  const long double a = m_hpCoefficient;
+  const float c = std::max(0.1f, m_lpCut);
+  const float lpCutoff = c * c;
+
+  for (int i = 0; i < frames; ++i) {
+    const float d = m_line.read();
+    float x = feedback * d + left[i];
+
+    if (mode == 2) {
+      long double s = x;
+      for (long double& state : m_hpState) {
+        state += (s - state) * a;
+        s -= state;
+      }
+      x = static_cast<float>(std::clamp(s, -1.0L, 1.0L));
+    } else if (mode == 1) {
+      x = m_lowPass.work(x, lpCutoff, 0.1f, 1);
+    }
+
+    m_line.write(x);
+
+    if (m_line.getWriteCounter() % length == 0) {
+      m_pingSide = !m_pingSide;
+      m_pingFade = 1.0f;
+    }
+
+    const float echo = volume * d;
+    if (pingPong) {
+      const float g = m_pingFade;
+      if (m_pingSide) {
+        left[i] += (1.0f - g) * echo;
+        right[i] += g * echo;
+      } else {
+        right[i] += (1.0f - g) * echo;
+        left[i] += g * echo;
+      }
+    } else {
+      const float y = echo + left[i];
+      left[i] = y;
+      right[i] = y;
+    }
+
+    m_pingFade = std::max(0.0f, m_pingFade - fadeStep);
+  }
+}

@@ -1,0 +1,39 @@
+// What the stub instrument records, shared between it and the tests that read
+// the record back through the module's stubLog() export.
+#pragma once
+
+#include "plugin/vst2abi.h"
+
+constexpr int kStubParams = 3;
+constexpr int kStubMaxOpcodes = 64;
+constexpr int kStubMaxBlocks = 64;
+constexpr float kStubLeft = 0.5f;
+constexpr float kStubRight = -0.25f;
+
+struct StubOpcode {
+  int opcode;
+  long long value;
+  float opt;
+};
+
+struct StubBlock {
+  int frames;
+  bool hasTime;
+  VstTimeInfo time;
+  int eventsBefore;  // numEvents of the effProcessEvents before this block; -1 if none came
+  unsigned char firstEvent[3];
+  int firstEventDelta;
+  int processLevel;
+};
+
+struct StubLog {
+  int versionAnswer;
+  int canDoSendMidi;
+  int opcodeCount;
+  StubOpcode opcodes[kStubMaxOpcodes];
+  int processEventsCalls;
+  int blockCount;
+  StubBlock blocks[kStubMaxBlocks];
+};
+
+typedef const StubLog* (*StubLogProc)();

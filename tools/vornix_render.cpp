@@ -1,0 +1,271 @@
+// vornix-render: renders the instrument offline, as a host would play it, to a
+// WAV file (audio) and a Standard MIDI File (the notes it sends to the host).
+//
+// Exit codes: 0 success, 2 bad arguments or parameters, 3 the plug-in cannot
+// be loaded or created, 4 an output file cannot be written.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "LevelMeter.h"
+#include "ParamMatcher.h"
+#include "PluginHost.h"
+#include "SmfWriter.h"
+#include "WavWriter.h"
+
+#ifndef VORNIX_RENDER_PLUGIN_PATH
+#define VORNIX_RENDER_PLUGIN_PATH ""
+#endif
+
+namespace {
+
+constexpr int kExitBadArguments = 2;
+constexpr int kExitPluginFailed = 3;
+constexpr int kExitCannotWrite = 4;
+constexpr int kTicksPerBeat = 480;
+// Renders longer than this show their progress even when stderr is not a terminal.
+constexpr double kLongRenderSeconds = 600.0;
+
+struct Options {
+  std::string out = "vornix.wav";
+  std::string midiOut = "vornix.mid";
+  double tempo = 120.0;
+  int bars = 4;
+  int rate = 44100;
+  int block = 512;
+  std::vector<std::string> params;
+  std::string plugin = VORNIX_RENDER_PLUGIN_PATH;
+  std::string format = "float";
+  bool quiet = false;
+};
+
+// One decimal; levels of silence print as -inf.
+std::string formatOneDecimal(double v) {
+  if (std::isinf(v)) return v < 0 ? "-inf" : "+inf";
+  char text[32];
+  std::snprintf(text, sizeof(text), "%.1f", v);
+  return text;
+}
+
+// The tempo as given, without trailing zeros: 120, 128.5, 33.3.
+std::string formatTempo(double bpm) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%g", bpm);
+  return text;
+}
+
+// A one-line progress report on stderr, redrawn in place with '\r' at most
+// ten times a second.
+class Progress {
+ public:
+  Progress(bool enabled, int64_t total, double rate)
+      : m_enabled(enabled), m_total(total), m_rate(rate), m_terminal(isatty(STDERR_FILENO) != 0) {}
+
+  void update(int64_t done) {
+    if (!m_enabled) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_shown && now - m_last < std::chrono::milliseconds(100) && done < m_total) return;
+    m_last = now;
+    m_shown = true;
+    std::fprintf(stderr, "\rrendering %3d%%  %.1f s of %.1f s", percent(done),
+                 static_cast<double>(done) / m_rate, static_cast<double>(m_total) / m_rate);
+    std::fflush(stderr);
+  }
+
+  void finish() {
+    if (!m_shown) return;
+    // On a terminal the line disappears; in a log it stays, ended properly.
+    std::fputs(m_terminal ? "\r                                          \r" : "\n", stderr);
+    std::fflush(stderr);
+  }
+
+ private:
+  int percent(int64_t done) const {
+    return m_total > 0 ? static_cast<int>(done * 100 / m_total) : 100;
+  }
+
+  bool m_enabled;
+  int64_t m_total;
+  double m_rate;
+  bool m_terminal;
+  bool m_shown = false;
+  std::chrono::steady_clock::time_point m_last{};
+};
+
+bool checkWritable(const std::string& path, std::string& error) {
+  std::FILE* f = std::fopen(path.c_str(), "ab");
+  if (!f) {
+    error = path + ": cannot open for writing";
+    return false;
+  }
+  std::fclose(f);
+  return true;
+}
+
+int render(const Options& opt) {
+  if (opt.plugin.empty()) {
+    std::fprintf(stderr, "vornix-render: no plug-in path given (use --plugin PATH)\n");
+    return kExitPluginFailed;
+  }
+  vxtools::PluginHost host;
+  std::string error;
+  if (host.load(opt.plugin, error) != vxtools::LoadError::None) {
+    std::fprintf(stderr, "vornix-render: %s\n", error.c_str());
+    return kExitPluginFailed;
+  }
+  host.start(opt.rate, opt.block);
+
+  // Parameters by name, resolved against what the instrument reports.
+  const std::vector<std::string> names = host.paramNames();
+  std::vector<std::pair<int, float>> assignments;
+  for (const std::string& text : opt.params) {
+    std::string name;
+    float value = 0.0f;
+    if (!vxtools::splitAssignment(text, name, value, error)) {
+      std::fprintf(stderr, "vornix-render: --param: %s\n", error.c_str());
+      return kExitBadArguments;
+    }
+    const int index = vxtools::matchParameter(names, name, error);
+    if (index < 0) {
+      std::fprintf(stderr, "vornix-render: --param: %s\n", error.c_str());
+      return kExitBadArguments;
+    }
+    assignments.emplace_back(index, value);
+  }
+
+  vxtools::WavWriter wav;
+  if (!wav.open(opt.out, opt.rate, 2,
+                opt.format == "pcm24" ? vxtools::WavFormat::Pcm24 : vxtools::WavFormat::Float32,
+                error) ||
+      !checkWritable(opt.midiOut, error)) {
+    std::fprintf(stderr, "vornix-render: %s\n", error.c_str());
+    return kExitCannotWrite;
+  }
+
+  for (const auto& [index, value] : assignments) host.setParameter(index, value);
+  vxtools::Transport transport;
+  transport.playing = true;
+  transport.tempo = opt.tempo;
+  host.setTransport(transport);
+
+  const int beatsPerBar = transport.timeSigNumerator;
+  const int64_t totalFrames =
+      std::llround(static_cast<double>(opt.bars) * beatsPerBar * 60.0 * opt.rate / opt.tempo);
+  const bool showProgress =
+      !opt.quiet && (isatty(STDERR_FILENO) ||
+                     static_cast<double>(totalFrames) / opt.rate >= kLongRenderSeconds);
+  Progress progress(showProgress, totalFrames, opt.rate);
+  vxtools::LevelMeter meter;
+  std::vector<float> interleaved(static_cast<size_t>(opt.block) * 2);
+
+  int64_t done = 0;
+  while (done < totalFrames) {
+    const int frames = static_cast<int>(std::min<int64_t>(opt.block, totalFrames - done));
+    host.processBlock(frames);
+    const float* left = host.output(0);
+    const float* right = host.output(1);
+    for (int i = 0; i < frames; ++i) {
+      interleaved[static_cast<size_t>(2 * i)] = left[i];
+      interleaved[static_cast<size_t>(2 * i + 1)] = right[i];
+    }
+    meter.add(left, right, frames);
+    if (!wav.write(interleaved.data(), frames, error)) {
+      progress.finish();
+      std::fprintf(stderr, "vornix-render: %s\n", error.c_str());
+      return kExitCannotWrite;
+    }
+    done += frames;
+    progress.update(done);
+  }
+  progress.finish();
+
+  // Stop the transport for one block, as a host does at the end of a song, so
+  // that the instrument can send the note-offs of notes still held. That
+  // block's audio is not part of the render; its MIDI lands on the last frame.
+  transport.playing = false;
+  host.setTransport(transport);
+  host.processBlock(opt.block);
+  host.unload();
+
+  if (!wav.close(error)) {
+    std::fprintf(stderr, "vornix-render: %s\n", error.c_str());
+    return kExitCannotWrite;
+  }
+
+  vxtools::SmfWriter smf(kTicksPerBeat);
+  smf.setTempo(opt.tempo);
+  smf.setTimeSignature(transport.timeSigNumerator, transport.timeSigDenominator);
+  for (const vxtools::CapturedMidi& m : host.capturedMidi()) {
+    const int64_t frame = std::min(m.frame, totalFrames);
+    smf.addEvent(vxtools::framesToTicks(frame, opt.rate, opt.tempo, kTicksPerBeat), m.data[0],
+                 m.data[1], m.data[2]);
+  }
+  if (!smf.write(opt.midiOut, error)) {
+    std::fprintf(stderr, "vornix-render: %s\n", error.c_str());
+    return kExitCannotWrite;
+  }
+
+  // The summary reports what was measured, nothing more: a silent render is
+  // called silent.
+  std::string summary = "vornix-render: " + std::to_string(totalFrames) + " frames (" +
+                        std::to_string(opt.bars) + (opt.bars == 1 ? " bar" : " bars") + " at " +
+                        formatTempo(opt.tempo) + " BPM, " + std::to_string(opt.rate) +
+                        " Hz), peak " + formatOneDecimal(meter.peakDb()) + " dBFS, RMS " +
+                        formatOneDecimal(meter.rmsDb()) + " dBFS";
+  if (meter.peak() == 0.0 && meter.nonFiniteSamples() == 0) summary += " (silent)";
+  if (meter.nonFiniteSamples() > 0)
+    summary += ", " + std::to_string(meter.nonFiniteSamples()) + " non-finite samples";
+  summary += ", " + std::to_string(smf.eventCount()) + " MIDI events";
+  if (host.droppedMidi() > 0)
+    summary += " (" + std::to_string(host.droppedMidi()) + " not captured)";
+  summary += "; wrote " + opt.out + ", " + opt.midiOut;
+  std::printf("%s\n", summary.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  CLI::App app{"Renders the Vornix instrument offline to a WAV file and a MIDI file.",
+               "vornix-render"};
+  app.add_option("--out", opt.out, "WAV file to write")->capture_default_str();
+  app.add_option("--midi-out", opt.midiOut, "Standard MIDI File of the notes the instrument sends")
+      ->capture_default_str();
+  app.add_option("--tempo", opt.tempo, "host tempo in BPM")
+      ->capture_default_str()
+      ->check(CLI::Range(1.0, 999.0));
+  app.add_option("--bars", opt.bars, "number of 4/4 bars to render")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  app.add_option("--rate", opt.rate, "sample rate in Hz")
+      ->capture_default_str()
+      ->check(CLI::Range(8000, 384000));
+  app.add_option("--block", opt.block, "frames per processing block")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 16384));
+  app.add_option("--param", opt.params,
+                 "NAME=VALUE: set a parameter (by name or index) to a normalised value 0..1; "
+                 "repeatable")
+      ->allow_extra_args(false);
+  app.add_option("--plugin", opt.plugin, "the plug-in module to load")->capture_default_str();
+  app.add_option("--format", opt.format, "WAV sample format")
+      ->capture_default_str()
+      ->check(CLI::IsMember({"float", "pcm24"}));
+  app.add_flag("--quiet", opt.quiet, "no progress line");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help arrives here too, with a success code.
+    const int rc = app.exit(e);
+    return rc == 0 ? 0 : kExitBadArguments;
+  }
+  return render(opt);
+}
