@@ -14,7 +14,7 @@ constexpr int kRandomNoteRange = 15;
 constexpr int kRandomFlagThreshold = 75;
 // Waveform: square when random(12) lands above this, an even chance.
 constexpr int kWaveformRange = 12;
-constexpr int kWaveformThreshold = 6;
+constexpr int kWaveformThreshold = 5;
 
 int randomNote() { return kRandomNoteBase + random(kRandomNoteRange); }
 bool randomFlag() { return random(100) > kRandomFlagThreshold; }

