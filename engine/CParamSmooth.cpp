@@ -21,11 +21,9 @@ void CParamSmooth::init(float smoothingTimeMs, float sampleRate) {
       !std::isfinite(smoothingTimeMs) || !std::isfinite(sampleRate)) {
     return;
   }
-  // In double: a float product could overflow for absurd but finite input.
+  // In double, where no product of two finite floats overflows or
+  // underflows to 0.
   const double samples = 0.001 * smoothingTimeMs * sampleRate;
-  if (!(samples > 0.0) || !std::isfinite(samples)) {
-    return;
-  }
   a = static_cast<float>(std::exp(-6.2831855 / samples));
   b = 1.0f - a;
 }

@@ -35,8 +35,9 @@ long double brenik_IIR_IIRlp3pole(tbiquad& t, long double c, long double r,
     sr = 44100.0;
   }
 
-  // Rate factor: the step size is tuned for 44100 Hz and holds up to about
-  // 1.2 times larger steps, so only faster rates are scaled down.
+  // Rate factor: the step size is tuned for 44100 Hz. Faster rates take
+  // proportionally smaller steps; slower ones take up to 1.2 times larger
+  // steps (36750..44100 Hz) and below that run unscaled.
   long double q = 44100.0L / sr;
   if (q > 1.2f) {
     q = 1.0L;

@@ -38,6 +38,11 @@ void Downsampler4x::process_block_1ch(int chn, float* out_ptr, const float* in_p
   assert(out_ptr != nullptr);
   assert(in_ptr != nullptr);
   assert(nbr_spl > 0);
+  // The instrument never breaks these; still, a broken caller finds its
+  // output untouched rather than a write through a wild pointer.
+  if (chn < 0 || chn >= m_nbr_chn || out_ptr == nullptr || in_ptr == nullptr || nbr_spl <= 0) {
+    return;
+  }
 
   m_chn_arr[chn].process_block(out_ptr, in_ptr, nbr_spl);
 }

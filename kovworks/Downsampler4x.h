@@ -6,9 +6,10 @@
 // 1e-6 dB), so whatever a non-linear process makes above 0.51 * fs is
 // removed instead of folding back under fs / 2.
 //
-// Latency: besides the filters' own group delay (about 7.5 output samples at
-// low frequencies), each stage adds one sample of its output rate, 1.5 output
-// samples in all, because it evaluates its sections four at a time.
+// Latency: the filters' own group delay is about 1.9 output samples at low
+// frequencies (growing towards the band edge), and each stage adds one
+// sample of its output rate, 1.5 output samples in all, because it evaluates
+// its sections four at a time.
 //
 // Any number of channels, each with its own filter state, which carries over
 // from one call to the next: a signal may be cut into blocks of any size.

@@ -4,9 +4,10 @@
 // (3 coefficients) those between 1.4 * fs and 2.6 * fs. The passband reaches
 // 0.49 * fs with a gain of 1 (ripple below 1e-6 dB).
 //
-// Latency: besides the filters' own group delay (about 7.5 input samples at
-// low frequencies), each stage adds one sample of its input rate, 1.5 input
-// samples in all, because it evaluates its sections four at a time.
+// Latency: the filters' own group delay is about 1.9 input samples at low
+// frequencies (growing towards the band edge), and each stage adds one
+// sample of its input rate, 1.5 input samples in all, because it evaluates
+// its sections four at a time.
 //
 // Any number of channels, each with its own filter state, which carries over
 // from one call to the next: a signal may be cut into blocks of any size.

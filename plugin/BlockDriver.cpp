@@ -11,8 +11,6 @@ constexpr double kLowRateLimit = 22050.0;
 constexpr double kEngineRate = 44100.0;
 }  // namespace
 
-VstInt32 Tolvane::processEvents(VstEvents*) { return 1; }
-
 void Tolvane::processReplacing(float** inputs, float** outputs, VstInt32 frames) {
   if (!outputs || !outputs[0] || !outputs[1] || frames <= 0) return;
   if (m_sampleRate < kLowRateLimit)
@@ -25,11 +23,52 @@ void Tolvane::processReplacing(float** inputs, float** outputs, VstInt32 frames)
   processGlobalVolume(outputs, frames);
 }
 
+EngineParameters Tolvane::engineParameters() const {
+  EngineParameters parameters;
+  parameters.voice.waveform = m_waveform;
+  parameters.voice.tuning = m_tuning;
+  parameters.voice.cutoff = m_cutoff;
+  parameters.voice.resonance = m_resonance;
+  parameters.voice.envMod = m_envMod;
+  parameters.voice.decay = m_decay;
+  parameters.voice.accent = m_accent;
+  parameters.voice.antialias = m_antialias;
+  parameters.gate = m_gate;
+  parameters.slideSamples = m_slideSamples;
+  parameters.recording = m_recording;
+  return parameters;
+}
+
 void Tolvane::renderEngine(float**, float** outputs, int frames) {
-  // The voice engine arrives with the sequencer's step clock; until then the
-  // instrument renders silence.
-  std::memset(outputs[0], 0, sizeof(float) * static_cast<size_t>(frames));
-  std::memset(outputs[1], 0, sizeof(float) * static_cast<size_t>(frames));
+  m_engine.processKrennet(outputs[0], outputs[1], frames, m_sampleRate, engineParameters());
+}
+
+bool Tolvane::engineTransport(TransportInfo& info) {
+  const VstTimeInfo* time = getTimeInfo(kVstTransportChanged | kVstTransportPlaying | kVstTransportCycleActive |
+                                        kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid |
+                                        kVstTimeSigValid);
+  if (!time) return false;
+  info.sampleRate = time->sampleRate;
+  info.ppq = time->ppqPos;
+  info.tempo = time->tempo;
+  info.ppqValid = (time->flags & kVstPpqPosValid) != 0;
+  info.tempoValid = (time->flags & kVstTempoValid) != 0;
+  info.changed = (time->flags & kVstTransportChanged) != 0;
+  info.playing = (time->flags & kVstTransportPlaying) != 0;
+  return true;
+}
+
+void Tolvane::engineSendMidi(const OutgoingMidi* events, int count) {
+  count = std::min(count, static_cast<int>(MidiOutput::kMaxEvents));
+  for (int i = 0; i < count; ++i) {
+    VstMidiEvent& event = m_outMidi[i];
+    event.deltaFrames = events[i].deltaFrames;
+    event.midiData[0] = static_cast<char>(events[i].data[0]);
+    event.midiData[1] = static_cast<char>(events[i].data[1]);
+    event.midiData[2] = static_cast<char>(events[i].data[2]);
+  }
+  m_outEvents.numEvents = count;
+  if (count > 0) sendVstEventsToHost(reinterpret_cast<VstEvents*>(&m_outEvents));
 }
 
 void Tolvane::renderLowRate(float** outputs, int frames) {
@@ -48,7 +87,7 @@ void Tolvane::renderLowRate(float** outputs, int frames) {
       continue;
     }
     std::memset(buffer, 0, sizeof(float) * static_cast<size_t>(m_lowRateCapacity));
-    // The engine's 44.1 kHz render writes buffer[0..count) here.
+    m_engine.processKrennet2(buffer, count, n, engineParameters());
     for (int i = 0; i < n; ++i) {
       const double p = i * ratio;
       const int k = std::min(static_cast<int>(p), count - 1);

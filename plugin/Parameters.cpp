@@ -145,6 +145,7 @@ void Tolvane::setWaveform(float value) {
   const float waveform = value < 0.5f ? 0.0f : 1.0f;
   if (waveform == m_waveform) return;
   m_waveform = waveform;
+  m_engine.setWaveform(waveform != 0.0f);
 }
 
 void Tolvane::setGate(float value) {
@@ -152,7 +153,7 @@ void Tolvane::setGate(float value) {
   // Integer arithmetic as the engine uses it every block: with 22050 samples
   // per beat the offset runs from +2204 (gate 0) through 0 to -2204 (gate 1).
   const int span = ((m_seq.m_samplesPerBeat / 4) * 2) / 5;
-  m_gateOffset = static_cast<int>(-(2.0f * value - 1.0f) * static_cast<float>(span));
+  m_engine.m_gateOffset = static_cast<int>(-(2.0f * value - 1.0f) * static_cast<float>(span));
 }
 
 void Tolvane::setSlideTime(float value) {
@@ -236,7 +237,7 @@ void Tolvane::getParameterDisplay(VstInt32 index, char* text) {
       float2string(m_resonance, text, n);
       break;
     case kGate:
-      ms2string(static_cast<float>(static_cast<int>(m_seq.m_samplesPerStep) - m_gateOffset), m_sampleRate, text, n);
+      ms2string(static_cast<float>(static_cast<int>(m_seq.m_samplesPerStep) - m_engine.m_gateOffset), m_sampleRate, text, n);
       break;
     case kNbStep: {
       const Pattern* pattern = m_seq.getCurrentPattern();

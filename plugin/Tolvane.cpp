@@ -1,5 +1,7 @@
 #include "plugin/Tolvane.h"
 
+#include "engine/Tables.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -38,6 +40,20 @@ AudioEffect* createEffectInstance(audioMasterCallback host) { return new Tolvane
 Tolvane::Tolvane(audioMasterCallback host) : AudioEffectX(host, 1, kNumParameters) {
   m_instanceNumber = g_instanceCounter++;
   m_seq.setListener(this);
+  m_patternEditor.setListener(this);
+  m_recorder.setListener(this);
+  initFunTab1();
+  initFunTab2();
+
+  // Every outgoing event record is set up once; only the offset and the
+  // three data bytes change afterwards.
+  for (int i = 0; i < MidiOutput::kMaxEvents; ++i) {
+    VstMidiEvent& event = m_outMidi[i];
+    event.type = kVstMidiType;
+    event.byteSize = sizeof(VstMidiEvent);
+    event.flags = kVstMidiEventIsRealtime;
+    m_outEvents.events[i] = reinterpret_cast<VstEvent*>(&event);
+  }
 
   // Factory content: pattern 0 carries the bass line, laid out with no groove.
   Pattern* factory = m_seq.getCurrentPattern();

@@ -14,11 +14,18 @@
 #include "effects/Delay.h"
 #include "effects/DistortionUnit.h"
 #include "engine/CParamSmooth.h"
+#include "engine/Engine.h"
 #include "plugin/AudioEffect.h"
 #include "plugin/ParameterTable.h"
+#include "sequencer/ParameterSetter.h"
+#include "sequencer/PatternEditor.h"
+#include "sequencer/PatternRecorder.h"
 #include "sequencer/Sequencer.h"
 
-class Tolvane : public AudioEffectX, private SequencerListener {
+class Tolvane : public AudioEffectX,
+                private SequencerListener,
+                private EngineHost,
+                private ParameterSetter {
  public:
   static constexpr VstInt32 kUniqueId = vstFourCC('k', 'n', 't', '3');
   static constexpr int kCrossfadeCapacity = 16384;
@@ -61,8 +68,10 @@ class Tolvane : public AudioEffectX, private SequencerListener {
   // Restores a whole state (chunk or bank file); false changes nothing.
   bool restoreState(const uint8_t* data, size_t size);
 
-  // Audio (BlockDriver.cpp).
+  // MIDI input (MidiInput.cpp).
   VstInt32 processEvents(VstEvents* events) override;
+
+  // Audio (BlockDriver.cpp).
   void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
 
   int getInstanceNumber() const { return m_instanceNumber; }
@@ -82,13 +91,15 @@ class Tolvane : public AudioEffectX, private SequencerListener {
   float m_accent = 0.304375f;
   float m_gate = 0.5f;
   float m_groove = 0.0f;
-  int m_gateOffset = 0;
   float m_slideTimeValue = 0.0f;
   int m_slideSamples = 5512;
   float m_antialias = 1.0f;
   bool m_recording = false;
 
   Sequencer m_seq;
+  PatternEditor m_patternEditor{m_seq};
+  PatternRecorder m_recorder;
+  Engine m_engine{m_seq, m_patternEditor, m_recorder, *this};
 
   float m_delayTime = 0.5f;
   float m_delayFeedback = 0.3f;
@@ -115,6 +126,12 @@ class Tolvane : public AudioEffectX, private SequencerListener {
   void sequencerPatternChanged() override;
   void sequencerStatusChanged() override;
 
+  // EngineHost (BlockDriver.cpp).
+  bool engineTransport(TransportInfo& info) override;
+  void engineSendMidi(const OutgoingMidi* events, int count) override;
+
+  EngineParameters engineParameters() const;
+
   // Parameter helpers (Parameters.cpp).
   void setWaveform(float value);
   void setGate(float value);
@@ -138,6 +155,16 @@ class Tolvane : public AudioEffectX, private SequencerListener {
   int m_lowRateCapacity = 0;
 
   std::vector<uint8_t> m_chunk;  // the last answer to getChunk, owned until the next call
+
+  // The events handed to the host: a VstEvents header followed by room for
+  // every event the MIDI output can prepare in one block.
+  struct OutEventBlock {
+    VstInt32 numEvents;
+    VstIntPtr reserved;
+    VstEvent* events[MidiOutput::kMaxEvents];
+  };
+  OutEventBlock m_outEvents{};
+  VstMidiEvent m_outMidi[MidiOutput::kMaxEvents]{};
 };
 
 AudioEffect* createEffectInstance(audioMasterCallback host);

@@ -76,9 +76,22 @@ void Downsampler2Flt::phase_block(float dest[], const float src[], int nbr_spl) 
     assert(nbr_spl > 0);
     for (int i = 0; i < nbr_spl; ++i)
     {
-        const float half = 0.5f * src[i];
-        run_branch_a(half, _coef, _x, _y);
-        dest[i] = 2.0f * run_branch_b(half, _coef, _x, _y);
+        dest[i] = 2.0f * run_branch_b(0.5f * src[i], _coef, _x, _y);
+    }
+    flush_denormals();
+}
+
+void Downsampler2Flt::prime_branch_a(const float odd_src[], int nbr_spl) noexcept
+{
+    assert(odd_src != nullptr || nbr_spl == 0);
+    for (int i = 0; i < kNbrCoefs; i += 2)
+    {
+        _x[i] = 0.0f;
+        _y[i] = 0.0f;
+    }
+    for (int i = 0; i < nbr_spl; ++i)
+    {
+        run_branch_a(odd_src[i], _coef, _x, _y);
     }
     flush_denormals();
 }

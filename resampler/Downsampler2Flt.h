@@ -29,11 +29,17 @@ public:
     void downsample_block(float dest[], const float src[], int nbr_spl) noexcept;
 
     // Phase-matches a signal already at the output rate: dest[i] equals
-    // branch B of src[i]. In place is allowed. Branch A is fed the same
-    // sample so its state is ready when the player switches to
-    // downsample_block() during a crossfade; branches run on half the sample,
-    // as they do behind the 0.5-scaled interpolator, so the switch is seamless.
+    // branch B of src[i]. In place is allowed. Branch B runs on half the
+    // sample, as it does behind the 0.5-scaled interpolator, so its state
+    // carries over when the player switches to downsample_block(); branch A
+    // is left alone (it does not contribute, so no old state leaks out).
     void phase_block(float dest[], const float src[], int nbr_spl) noexcept;
+
+    // Before switching from phase_block() to downsample_block(): rebuilds
+    // branch A's state from the odd-position samples it would have seen (at
+    // the 0.5 scale), oldest first. Its slowest section forgets at 0.934 per
+    // sample, so about 160 samples leave no trace of the missing history.
+    void prime_branch_a(const float odd_src[], int nbr_spl) noexcept;
 
     void clear_buffers() noexcept;
 

@@ -118,8 +118,40 @@ void ResamplerFlt::clear_buffers() noexcept
     _fade_needed_flag = false;
 }
 
+void ResamplerFlt::prime_decimator(const BaseVoiceState& voice) noexcept
+{
+    // Output m of the decimator takes its branch-A input half an output
+    // sample after its branch-B input. The normal head's past samples at
+    // those half-way positions, P - (k + 1/2) * step for k = K-1 .. 0, are
+    // what branch A would have seen had the player been decimating all along.
+    const int64_t step = voice._step;
+    const int64_t last_pos = voice._pos - (step >> 1);
+    int nbr = kPrimeLen;
+    if (last_pos < 0)
+    {
+        nbr = 0; // just restarted at 0: there is no history to rebuild
+    }
+    else if (step > 0)
+    {
+        nbr = int(std::min<int64_t>(nbr, last_pos / step + 1));
+    }
+    BaseVoiceState past = voice;
+    past._pos = last_pos - int64_t(nbr > 0 ? nbr - 1 : 0) * step;
+    _interp_ptr->interp_norm(_buf, nbr, past);
+    for (int i = 0; i < nbr; ++i)
+    {
+        _buf[i] *= 0.5f;
+    }
+    _dwnspl.prime_branch_a(_buf, nbr);
+}
+
 void ResamplerFlt::begin_fade() noexcept
 {
+    if (!_voice_arr[_cur]._ovrspl_flag)
+    {
+        // Leaving the phase filter for the decimator.
+        prime_decimator(_voice_arr[_cur]);
+    }
     const int old = _cur;
     _cur = 1 - _cur;
     _voice_arr[_cur] = _voice_arr[old];

@@ -38,6 +38,9 @@ public:
     static constexpr int _buf_len = 128;
     static constexpr int kFadeLen = 64;
     static constexpr int kNbrMipMapTaps = 81;
+    // Past samples used to rebuild the decimator's idle branch when a normal
+    // head hands over to the double-rate path (fits in the buffer).
+    static constexpr int kPrimeLen = 160;
 
     // Full 81-tap symmetric low-pass that builds the pyramid levels: flat to
     // 0.22 of the rate (gain 1.0024), -3 dB near 0.24, 90 dB down from 0.28.
@@ -75,6 +78,7 @@ public:
 private:
     void select_level(BaseVoiceState& voice, int pitch) noexcept;
     void begin_fade() noexcept;
+    void prime_decimator(const BaseVoiceState& voice) noexcept;
     void render_fade(float dest[], int nbr_spl) noexcept;
     // Number of samples the head can render from its position at this step
     // without reading past the level's margins (all of them, in normal use).

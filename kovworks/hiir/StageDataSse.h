@@ -14,7 +14,7 @@
 // what lanes 0 and 1 of the last group produced one sample earlier (lane 2:
 // branch B, coefficients 3, 7, ...; lane 3: branch A, coefficients 2, 6,
 // ...). Cascaded all-pass sections commute, so this order gives the usual
-// response, one input sample late.
+// response, one sample of the stage's lower rate late.
 //
 // When N is not a multiple of 4, the last group has lanes without a
 // coefficient. They hold 1.0, which makes y = (x - y1) + x1 equal x in exact

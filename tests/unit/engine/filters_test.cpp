@@ -1,6 +1,6 @@
 // Filter routines and waveshaper against reference_filters.py (beside this
-// file), an independent double-precision model written from the routines'
-// description, plus hand-worked cases.
+// file), an independent double-precision model of the same equations written
+// without looking at the C++ code, plus cases worked by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>

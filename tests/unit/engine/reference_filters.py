@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Reference model of the voice's filters and waveshaper, for filters_test.cpp.
 
-Written from the description of the routines, independently of the C++ code,
+Written from the routines' equations, without looking at the C++ code,
 in plain double precision (the C++ code keeps its state in 80-bit extended
 precision, so the two agree to within the double rounding accumulated over a
 run, not bit for bit). Single-precision literals are rounded through float32
@@ -137,12 +137,14 @@ def main():
     print("// funTab1 as used by the model, entries 0..64 every 8:")
     print("//", fmt(FUN_TAB1[::8]))
     print("constexpr int kPick[] = {%s};" % ", ".join(str(i) for i in PICK))
+    final_m = []
     for name, c, r, xs, f, sr in LP3_CASES:
         st = [0.0, 0.0, 0.0]
         ys = [lp3(st, c, r, x, f, sr) for x in xs]
         print("// %s: c=%r r=%r f=%r sr=%r" % (name, c, r, f, sr))
         print("constexpr double k%s[] = {%s};" % (name, fmt([ys[i] for i in PICK])))
-        print("//   final m (s2) = %.17g, energy = %.17g" % (st[2], sum(y * y for y in ys)))
+        final_m.append(st[2])
+    print("constexpr double kFinalM[] = {%s};" % fmt(final_m))
 
     # High-pass: step of 0.5 at the voice's corner, and a fast corner with
     # an alternating +-0.8 input.
