@@ -18,6 +18,7 @@ constexpr int kHardKeyVelocity = 82;  // above this a key press is accented
 constexpr int kLowestKey = 36;
 constexpr int kHighestKey = 95;
 constexpr double kBandLimitedMinimumRate = 22050.0;
+constexpr double kRelocationTolerance = 2.0 / 1920.0;  // beats
 
 // Every note number is read through this: anything outside 1..60 (file
 // imports may store such values) is a rest, never an index.
@@ -129,8 +130,14 @@ void Engine::render(float* out, int n, const BlockSetup& setup, const EnginePara
   const int span = ((seq.m_samplesPerBeat / 4) * 2) / 5;
   m_gateOffset = static_cast<int>(-(2.0f * parameters.gate - 1.0f) * static_cast<float>(span));
 
-  // Host transport: start, stop and relocation.
-  if (seq.m_syncType == kSyncHost && time.changed) {
+  // Host transport: start, stop and relocation. Hosts do not all flag a
+  // start or stop as a change, so a change of the playing state counts as
+  // one; and some flag every block while playing, so a flagged block that
+  // continues where the last one ended is not a relocation (Ardour rounds
+  // positions to 1/1920 beat, hence the tolerance).
+  const bool startOrStop = time.playing != seq.m_hostPlaying;
+  const bool relocated = time.changed && std::fabs(time.ppq - m_expectedPpq) > kRelocationTolerance;
+  if (seq.m_syncType == kSyncHost && (startOrStop || relocated)) {
     if (time.playing != seq.m_hostPlaying) {
       if (time.playing) {
         resynchronise(time.ppq, spb);
@@ -145,6 +152,7 @@ void Engine::render(float* out, int n, const BlockSetup& setup, const EnginePara
       resynchronise(time.ppq, spb);
     }
   }
+  m_expectedPpq = time.ppq + n / spb;
   seq.m_hostPlaying = time.playing;
   if (seq.m_hostSyncRequested && seq.m_syncType == kSyncHost && time.playing) {
     seq.m_stopRequested = false;
@@ -377,7 +385,7 @@ void Engine::play(int note, int velocity, int) {
       m_voice.m_accentLevelTarget = 0.6f;
       m_voice.m_accentCharge = std::min(m_voice.m_accentEnv + 2.0L, 5.0L);
     }
-    m_voice.m_noteSounding = true;
+    m_seq.m_noteSounding = true;
     m_voice.m_keyFadeGain = 1.0;
   }
   m_seq.m_keyDownCount[note] = held + 1;
@@ -434,14 +442,14 @@ void Engine::processTest(float* out, int n, const BlockSetup& setup, const Engin
     if ((i & (Oscillator::kChunk - 1)) == 0 && block.bandLimited)
       m_oscillator.processResampler2(std::min(Oscillator::kChunk, n - m_oscillator.written()), m_voice.m_noteFreq,
                                      parameters.voice.tuning, setup.rate);
-    if (!m_voice.m_noteSounding) continue;
+    if (!m_seq.m_noteSounding) continue;
 
     if (m_voice.m_keyReleaseFade) {
       m_voice.m_keyFadeGain -= m_seq.m_fadeDecrement;
       if (m_voice.m_keyFadeGain <= 0.0) {
         m_voice.m_keyFadeGain = 0.0;
         m_voice.m_keyReleaseFade = false;
-        m_voice.m_noteSounding = false;
+        m_seq.m_noteSounding = false;
         IIR_resetIIR(m_voice.m_lp3);
       }
     }

@@ -119,4 +119,5 @@ class Engine {
   // 0 or worse, so nothing ever divides by zero.
   double m_lastTempo = 120.0;
   double m_lastPpq = 0.0;
+  double m_expectedPpq = -1.0;  // where the next block starts if the host just plays on
 };

@@ -49,7 +49,6 @@ struct VoiceState {
 
   // Keyboard voice.
   int m_samplesInStep = 0;
-  bool m_noteSounding = false;
   bool m_keyReleaseFade = false;
   double m_keyFadeGain = 1.0;
   float m_declickOffset = 0.0f;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <vector>
 
 namespace
@@ -51,7 +52,9 @@ TEST(MipMapFilter, MeasuredResponse)
     EXPECT_LT(pass_max, 1.0025);
     EXPECT_GT(pass_min, 0.9975);
     EXPECT_LT(20.0 * std::log10(stop_max), -90.0);
-    EXPECT_NEAR(filter_gain(0.24), std::pow(10.0, -3.0 / 20.0), 0.01);
+    // -3 dB near 0.24 (0.23954 by reference_values.py).
+    EXPECT_GT(filter_gain(0.2393), std::pow(10.0, -3.0 / 20.0));
+    EXPECT_LT(filter_gain(0.2398), std::pow(10.0, -3.0 / 20.0));
     EXPECT_NEAR(filter_gain(0.0), 1.0024222114, 1e-9);
 }
 
@@ -117,6 +120,13 @@ TEST(MipMapFlt, LevelsCarryTheBandAndRejectAliases)
         mm.init_sample(len, 12, 12, 2, coefs(), 81);
         mm.fill_sample(src.data(), len);
         const float* l1 = mm.use_table(1);
+        // Amplitude at 2f cycles per level-1 sample, by correlation.
+        std::complex<double> acc = 0.0;
+        for (int n = 100; n < len / 2 - 100; ++n)
+        {
+            acc += double(l1[n]) * std::polar(1.0, -2.0 * M_PI * 2.0 * f * n);
+        }
+        const double amp = 2.0 * std::abs(acc) / (len / 2 - 200);
         double peak = 0.0;
         for (int n = 100; n < len / 2 - 100; ++n)
         {
@@ -124,7 +134,7 @@ TEST(MipMapFlt, LevelsCarryTheBandAndRejectAliases)
         }
         if (f < 0.2)
         {
-            EXPECT_NEAR(peak, 1.0020548318, 2e-3);
+            EXPECT_NEAR(amp, 1.0020548318, 1e-3);
             // Phase kept: level 1 sample n is the source at 2n.
             EXPECT_NEAR(l1[1000], 1.0020548318 * std::sin(2.0 * M_PI * f * 2000), 1e-3);
         }
