@@ -19,7 +19,7 @@
 namespace {
 
 constexpr double kRate = 44100.0;
-constexpr int kChunksPerIteration = 16; // 512 samples
+constexpr int kChunksPerIteration = 16;  // 512 samples
 
 struct Rig {
   explicit Rig(bool square) {
@@ -63,8 +63,7 @@ void BM_TableOscillator(benchmark::State& state) {
     benchmark::DoNotOptimize(out);
     benchmark::ClobberMemory();
   }
-  const double samples =
-      static_cast<double>(state.iterations()) * rspl::kChunkLen * kChunksPerIteration;
+  const double samples = static_cast<double>(state.iterations()) * rspl::kChunkLen * kChunksPerIteration;
   state.SetItemsProcessed(static_cast<int64_t>(samples));
   state.counters["per sample"] =
       benchmark::Counter(samples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -73,6 +72,4 @@ void BM_TableOscillator(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_TableOscillator)
-    ->ArgNames({"square", "note"})
-    ->ArgsProduct({{0, 1}, {1, 25, 60, 0}});
+BENCHMARK(BM_TableOscillator)->ArgNames({"square", "note"})->ArgsProduct({{0, 1}, {1, 25, 60, 0}});

@@ -12,45 +12,43 @@
 // signal the same phase response by running branch B at the output rate.
 #pragma once
 
-namespace rspl
-{
+namespace rspl {
 
-class Downsampler2Flt
-{
-public:
-    static constexpr int kNbrCoefs = 7;
+class Downsampler2Flt {
+ public:
+  static constexpr int kNbrCoefs = 7;
 
-    Downsampler2Flt() noexcept;
+  Downsampler2Flt() noexcept;
 
-    // Seven coefficients, each strictly between 0 and 1.
-    void set_coefs(const double coef_ptr[]) noexcept;
+  // Seven coefficients, each strictly between 0 and 1.
+  void set_coefs(const double coef_ptr[]) noexcept;
 
-    // nbr_spl outputs from 2 * nbr_spl inputs. dest may not overlap src.
-    void downsample_block(float dest[], const float src[], int nbr_spl) noexcept;
+  // nbr_spl outputs from 2 * nbr_spl inputs. dest may not overlap src.
+  void downsample_block(float dest[], const float src[], int nbr_spl) noexcept;
 
-    // Phase-matches a signal already at the output rate: dest[i] equals
-    // branch B of src[i]. In place is allowed. Branch B runs on half the
-    // sample, as it does behind the 0.5-scaled interpolator, so its state
-    // carries over when the player switches to downsample_block(); branch A
-    // is left alone (it does not contribute, so no old state leaks out).
-    void phase_block(float dest[], const float src[], int nbr_spl) noexcept;
+  // Phase-matches a signal already at the output rate: dest[i] equals
+  // branch B of src[i]. In place is allowed. Branch B runs on half the
+  // sample, as it does behind the 0.5-scaled interpolator, so its state
+  // carries over when the player switches to downsample_block(); branch A
+  // is left alone (it does not contribute, so no old state leaks out).
+  void phase_block(float dest[], const float src[], int nbr_spl) noexcept;
 
-    // Before switching from phase_block() to downsample_block(): rebuilds
-    // branch A's state from the odd-position samples it would have seen (at
-    // the 0.5 scale), oldest first. Its slowest section forgets at 0.934 per
-    // sample, so about 160 samples leave no trace of the missing history.
-    void prime_branch_a(const float odd_src[], int nbr_spl) noexcept;
+  // Before switching from phase_block() to downsample_block(): rebuilds
+  // branch A's state from the odd-position samples it would have seen (at
+  // the 0.5 scale), oldest first. Its slowest section forgets at 0.934 per
+  // sample, so about 160 samples leave no trace of the missing history.
+  void prime_branch_a(const float odd_src[], int nbr_spl) noexcept;
 
-    void clear_buffers() noexcept;
+  void clear_buffers() noexcept;
 
-private:
-    static inline float run_branch_a(float x, const float* c, float* xs, float* ys) noexcept;
-    static inline float run_branch_b(float x, const float* c, float* xs, float* ys) noexcept;
-    void flush_denormals() noexcept;
+ private:
+  static inline float run_branch_a(float x, const float* c, float* xs, float* ys) noexcept;
+  static inline float run_branch_b(float x, const float* c, float* xs, float* ys) noexcept;
+  void flush_denormals() noexcept;
 
-    float _coef[kNbrCoefs];
-    float _x[kNbrCoefs]; // previous input of section i (even: branch A, odd: branch B)
-    float _y[kNbrCoefs]; // previous output of section i
+  float _coef[kNbrCoefs];
+  float _x[kNbrCoefs];  // previous input of section i (even: branch A, odd: branch B)
+  float _y[kNbrCoefs];  // previous output of section i
 };
 
-} // namespace rspl
+}  // namespace rspl

@@ -21,64 +21,60 @@
 
 #include <cstdint>
 
-namespace rspl
-{
+namespace rspl {
 
-class InterpPack
-{
-public:
-    static constexpr int kNbrPhases = 64;
-    static constexpr int kNbrTaps1x = 24;
-    static constexpr int kNbrTaps2x = 12;
+class InterpPack {
+ public:
+  static constexpr int kNbrPhases = 64;
+  static constexpr int kNbrTaps1x = 24;
+  static constexpr int kNbrTaps2x = 12;
 
-    // Impulses, 64 points per tap, centred on index taps / 2 * 64.
-    static const double _fir_1x_coef_arr[kNbrTaps1x * kNbrPhases];
-    static const double _fir_2x_coef_arr[kNbrTaps2x * kNbrPhases];
+  // Impulses, 64 points per tap, centred on index taps / 2 * 64.
+  static const double _fir_1x_coef_arr[kNbrTaps1x * kNbrPhases];
+  static const double _fir_2x_coef_arr[kNbrTaps2x * kNbrPhases];
 
-    InterpPack() noexcept;
+  InterpPack() noexcept;
 
-    // Samples the interpolators read before and after the head's position
-    // (a margin this wide keeps every read inside the level's storage).
-    static constexpr int get_len_pre() noexcept { return 12; }
-    static constexpr int get_len_post() noexcept { return 12; }
+  // Samples the interpolators read before and after the head's position
+  // (a margin this wide keeps every read inside the level's storage).
+  static constexpr int get_len_pre() noexcept { return 12; }
+  static constexpr int get_len_post() noexcept { return 12; }
 
-    // Normal head: writes n samples, advancing v by v._step per sample.
-    void interp_norm(float* dest, int n, BaseVoiceState& v) const noexcept;
-    // Normal head: adds vol * sample, vol += vol_step per sample, advancing
-    // v by step (the player halves it inside the double-rate buffer).
-    void interp_norm_ramp_add(float* dest, int n, BaseVoiceState& v, int64_t step,
-                              float vol, float vol_step) const noexcept;
-    // Oversampled head: writes 0.5 * sample, advancing v by v._step.
-    void interp_ovrspl(float* dest, int n, BaseVoiceState& v) const noexcept;
-    // Oversampled head: adds 0.5 * vol * sample with the ramp as above.
-    void interp_ovrspl_ramp_add(float* dest, int n, BaseVoiceState& v, int64_t step,
-                                float vol, float vol_step) const noexcept;
+  // Normal head: writes n samples, advancing v by v._step per sample.
+  void interp_norm(float* dest, int n, BaseVoiceState& v) const noexcept;
+  // Normal head: adds vol * sample, vol += vol_step per sample, advancing
+  // v by step (the player halves it inside the double-rate buffer).
+  void interp_norm_ramp_add(float* dest, int n, BaseVoiceState& v, int64_t step, float vol,
+                            float vol_step) const noexcept;
+  // Oversampled head: writes 0.5 * sample, advancing v by v._step.
+  void interp_ovrspl(float* dest, int n, BaseVoiceState& v) const noexcept;
+  // Oversampled head: adds 0.5 * vol * sample with the ramp as above.
+  void interp_ovrspl_ramp_add(float* dest, int n, BaseVoiceState& v, int64_t step, float vol,
+                              float vol_step) const noexcept;
 
-    // One sample at a position, without advancing (used by the tests too).
-    float interp_norm_at(const float* table, int64_t pos) const noexcept;
-    float interp_ovrspl_at(const float* table, int64_t pos) const noexcept;
+  // One sample at a position, without advancing (used by the tests too).
+  float interp_norm_at(const float* table, int64_t pos) const noexcept;
+  float interp_ovrspl_at(const float* table, int64_t pos) const noexcept;
 
-    // Coefficient of a phase and tap (c, without the difference term).
-    float get_coef_1x(int phase, int tap) const noexcept { return _phase_1x[phase].coef[tap]; }
-    float get_coef_2x(int phase, int tap) const noexcept { return _phase_2x[phase].coef[tap]; }
+  // Coefficient of a phase and tap (c, without the difference term).
+  float get_coef_1x(int phase, int tap) const noexcept { return _phase_1x[phase].coef[tap]; }
+  float get_coef_2x(int phase, int tap) const noexcept { return _phase_2x[phase].coef[tap]; }
 
-private:
-    template <int N>
-    struct Phase
-    {
-        float coef[N];
-        float dif[N];
-    };
+ private:
+  template <int N>
+  struct Phase {
+    float coef[N];
+    float dif[N];
+  };
 
-    template <int N>
-    static void build(Phase<N> (&phase_arr)[kNbrPhases], const double* imp) noexcept;
+  template <int N>
+  static void build(Phase<N> (&phase_arr)[kNbrPhases], const double* imp) noexcept;
 
-    template <int N>
-    static float interp_one(const Phase<N> (&phase_arr)[kNbrPhases], const float* table,
-                            int64_t pos) noexcept;
+  template <int N>
+  static float interp_one(const Phase<N> (&phase_arr)[kNbrPhases], const float* table, int64_t pos) noexcept;
 
-    Phase<kNbrTaps1x> _phase_1x[kNbrPhases];
-    Phase<kNbrTaps2x> _phase_2x[kNbrPhases];
+  Phase<kNbrTaps1x> _phase_1x[kNbrPhases];
+  Phase<kNbrTaps2x> _phase_2x[kNbrPhases];
 };
 
-} // namespace rspl
+}  // namespace rspl

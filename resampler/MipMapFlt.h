@@ -18,48 +18,46 @@
 #include <cstdint>
 #include <vector>
 
-namespace rspl
-{
+namespace rspl {
 
-class MipMapFlt
-{
-public:
-    // Samples written into each margin of levels >= 1 (fewer if a short
-    // filter leaves too little room).
-    static constexpr int kFilledMargin = 20;
+class MipMapFlt {
+ public:
+  // Samples written into each margin of levels >= 1 (fewer if a short
+  // filter leaves too little room).
+  static constexpr int kFilledMargin = 20;
 
-    // len >= 0 samples; margins >= 0; nbr_tables >= 1; imp_ptr the full
-    // symmetric impulse of odd length nbr_taps.
-    void init_sample(int len, int add_len_pre, int add_len_post, int nbr_tables,
-                     const double* imp_ptr, int nbr_taps);
+  // len >= 0 samples; margins >= 0; nbr_tables >= 1; imp_ptr the full
+  // symmetric impulse of odd length nbr_taps.
+  void init_sample(int len, int add_len_pre, int add_len_post, int nbr_tables, const double* imp_ptr,
+                   int nbr_taps);
 
-    // Appends nbr_spl samples to level 0 (no more than are still missing).
-    // Returns true while samples are still missing.
-    bool fill_sample(const float data[], int nbr_spl);
+  // Appends nbr_spl samples to level 0 (no more than are still missing).
+  // Returns true while samples are still missing.
+  bool fill_sample(const float data[], int nbr_spl);
 
-    bool is_ready() const noexcept;
+  bool is_ready() const noexcept;
 
-    int get_sample_len() const noexcept { return _len; }
-    int get_nbr_tables() const noexcept { return _nbr_tables; }
-    int get_add_len_pre() const noexcept { return _add_len_pre; }
-    int get_add_len_post() const noexcept { return _add_len_post; }
-    // Samples in a level, margins excluded: ceil(len / 2^level).
-    int get_lev_len(int level) const noexcept;
-    // First sample of a level; get_add_len_pre() samples before it and
-    // get_add_len_post() after its end may be read.
-    const float* use_table(int level) const noexcept;
+  int get_sample_len() const noexcept { return _len; }
+  int get_nbr_tables() const noexcept { return _nbr_tables; }
+  int get_add_len_pre() const noexcept { return _add_len_pre; }
+  int get_add_len_post() const noexcept { return _add_len_post; }
+  // Samples in a level, margins excluded: ceil(len / 2^level).
+  int get_lev_len(int level) const noexcept;
+  // First sample of a level; get_add_len_pre() samples before it and
+  // get_add_len_post() after its end may be read.
+  const float* use_table(int level) const noexcept;
 
-private:
-    void build_level(int level);
+ private:
+  void build_level(int level);
 
-    int _len = -1;
-    int _add_len_pre = 0;
-    int _add_len_post = 0;
-    int _filled_len = 0;
-    int _filled_margin = kFilledMargin;
-    int _nbr_tables = 0;
-    std::vector<std::vector<float>> _table_arr;
-    std::vector<float> _half_filter; // h0..h(n-1)/2; freed once the levels are built
+  int _len = -1;
+  int _add_len_pre = 0;
+  int _add_len_post = 0;
+  int _filled_len = 0;
+  int _filled_margin = kFilledMargin;
+  int _nbr_tables = 0;
+  std::vector<std::vector<float>> _table_arr;
+  std::vector<float> _half_filter;  // h0..h(n-1)/2; freed once the levels are built
 };
 
-} // namespace rspl
+}  // namespace rspl

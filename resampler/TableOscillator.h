@@ -9,8 +9,7 @@
 
 #include <cstdint>
 
-namespace rspl
-{
+namespace rspl {
 
 class MipMapFlt;
 class ResamplerFlt;
@@ -19,9 +18,9 @@ constexpr int kTableCycleLen = 1024;  // samples per cycle
 constexpr int kTableNbrCycles = 32;   // cycles in a source table
 constexpr int kTableLen = kTableCycleLen * kTableNbrCycles;
 constexpr int kTableNbrLevels = 12;
-constexpr int kTableMargin = 12;      // requested; the pyramid widens it to 80
-constexpr int kChunkLen = 32;         // output samples per chunk
-constexpr int kPitchOctave = 1 << 16; // pitch units per octave
+constexpr int kTableMargin = 12;       // requested; the pyramid widens it to 80
+constexpr int kChunkLen = 32;          // output samples per chunk
+constexpr int kPitchOctave = 1 << 16;  // pitch units per octave
 
 // Highest pitch rendered: level 7. Above it one chunk could walk further than
 // the wrap allows (and the voice never asks for it: its highest note at
@@ -48,4 +47,4 @@ void wrap_playback_pos(ResamplerFlt& resampler);
 // One chunk: set the pitch, wrap, render count (1..kChunkLen) samples.
 void render_chunk(ResamplerFlt& resampler, float* dest, int count, int pitch);
 
-} // namespace rspl
+}  // namespace rspl

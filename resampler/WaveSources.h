@@ -2,8 +2,7 @@
 // caller's buffer with whole cycles; nothing is allocated.
 #pragma once
 
-namespace rspl
-{
+namespace rspl {
 
 constexpr int kSquareVirusLen = 1024;
 
@@ -24,4 +23,4 @@ void generate_steady_square(float* dest, int nbr_spl, int period);
 // The squarevirus cycle repeated, scaled by 1.5979444 / 1.5 (peak about 1.03).
 void generate_squarevirus(float* dest, int nbr_spl);
 
-} // namespace rspl
+}  // namespace rspl

@@ -18,6 +18,8 @@ Pure Python (no numpy) so it runs anywhere: python3 gen_interp_coefs.py
 """
 import math
 import os
+import shutil
+import subprocess
 
 PHASES = 64
 
@@ -72,6 +74,8 @@ def main():
     path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "InterpPackCoefs.cpp")
     with open(path, "w") as f:
         f.write(text)
+    if shutil.which("clang-format"):  # the house style, as for hand-written code
+        subprocess.run(["clang-format", "-i", path], check=True)
 
 
 if __name__ == "__main__":

@@ -14,6 +14,8 @@ the next cycle).
 Pure Python: python3 gen_squarevirus.py
 """
 import os
+import shutil
+import subprocess
 
 N = 1024
 
@@ -87,6 +89,8 @@ def main():
     path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "SquareVirus.cpp")
     with open(path, "w") as f:
         f.write("\n".join(lines))
+    if shutil.which("clang-format"):  # the house style, as for hand-written code
+        subprocess.run(["clang-format", "-i", path], check=True)
     print(f"mean {mean:.6f}")
 
 
