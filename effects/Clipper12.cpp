@@ -184,6 +184,7 @@ void Clipper12::processDisto(float* buf, int count) {
     const double a = kR0 * c.r0;
     const double r = 44100.0 * (kR0 - a) + kRBase;
     const double rPrime = 44100.0 * (a - kR0) + kRBase;
+    const double invR = 1.0 / r;  // one division serves both uses
     c.r1 = kRamp * c.r1 + (1.0 - kRamp) * toneTarget;
     const double m = 0.75 * c.r1 + 0.5;
 
@@ -207,10 +208,10 @@ void Clipper12::processDisto(float* buf, int count) {
     const double v = q >= 0.0 ? lookup(kTableBPositive, kTableBMin, kTableScale, q)
                               : lookup(kTableBNegative, kTableBMin, kTableScale, -q);
     const double vSigned = q < 0.0 ? -std::fabs(v) : std::fabs(v);
-    const double u = vSigned - rPrime / r * c.u1;
+    const double u = vSigned - rPrime * invR * c.u1;
 
     c.r2 = kRamp * c.r2 + (1.0 - kRamp) * outputLevel;
-    buf[n] = static_cast<float>((c.u1 + u) * c.r2 / r * kRBase);
+    buf[n] = static_cast<float>((c.u1 + u) * c.r2 * invR * kRBase);
 
     c.e2 = c.e1;
     c.e1 = e;

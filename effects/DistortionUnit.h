@@ -11,7 +11,7 @@
 // state is not cleared on a change of algorithm (the block driver's
 // crossfade hides that); clearOversampler() clears it. An algorithm number
 // outside 0..3 passes the signal through. Only the selected algorithm runs;
-// the others keep their state. The oversampler adds about 9 host samples
+// the others keep their state. The oversampler adds about 7 host samples
 // of latency to algorithms 1..3.
 //
 // Setters may run on any thread and are single stores; processDisto runs

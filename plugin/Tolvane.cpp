@@ -92,6 +92,7 @@ Tolvane::Tolvane(audioMasterCallback host) : AudioEffectX(host, 1, kNumParameter
 Tolvane::~Tolvane() = default;
 
 void Tolvane::resume() {
+  m_disto.clearOversampler();
   if (m_sampleRate < kLowRateLimit) growLowRateBuffer();
   m_globalGain = 1.0f;
 }
@@ -104,6 +105,7 @@ void Tolvane::setSampleRate(float rate) {
   if (!(rate > 0.0f) || !std::isfinite(rate)) return;
   const float old = m_sampleRate;
   m_sampleRate = rate;
+  m_disto.setSampleRate(rate);
   m_volumeSmoother.init(4.0f, rate);
   if (rate != old) {
     m_delay.setSampleRate(rate);

@@ -44,6 +44,9 @@ vornix_need_packages() {
     vornix_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Debian's Python, which has python3-numpy (a python3 earlier on PATH may not).
+VORNIX_PYTHON=${VORNIX_PYTHON:-/usr/bin/python3}
+
 vornix_jobs() {
     # Parallel build jobs: VORNIX_JOBS, else every core.
     echo "${VORNIX_JOBS:-$(nproc)}"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # scripts/host-check.sh [PLUGIN.so=build/vornix.so] -- the plug-in in a real host (headless Ardour 7):
 # Ardour's scanner must accept it as an instrument "Vornix" by "Orvalent" with no audio input,
-# two audio outputs, one MIDI input and one MIDI output, and a session saved with changed
-# parameters must reload with the same state chunk and parameter values.
+# two audio outputs, one MIDI input and one MIDI output, a session saved with changed
+# parameters must reload with the same state chunk and parameter values, and Ardour's render of
+# the factory pattern must play it (scripts/check_bassline.py).
 # Needs the Ardour harness scripts: VORNIX_HOSTS_DIR, default ../shared/hosts beside the checkout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
-vornix_need_packages "${VORNIX_HOST_PACKAGES[@]}"
+vornix_need_packages "${VORNIX_HOST_PACKAGES[@]}" python3-numpy
 
 plugin=${1:-build/vornix.so}
 hosts=${VORNIX_HOSTS_DIR:-../shared/hosts}
@@ -36,6 +37,16 @@ echo "== Ardour save/reload round trip with changed parameters"
 # so the value set must be one of those (within the harness's 1e-4) to read back unchanged:
 # 0.5 would give 32 steps and read back 31/63 = 0.492063.
 bash "$hosts/roundtrip.sh" "$plugin" "${VORNIX_ROUNDTRIP_PARAMS:-3=0.25,8=0.7,10=0.50794}" || fail=1
+
+echo "== Ardour render of the factory pattern, 8 s at 120 BPM, checked step by step"
+work=$(mktemp -d -t vornix-host.XXXXXX)
+if bash "$hosts/render.sh" "$plugin" "$work/ardour.wav" 8 120 > "$work/render.txt" 2>&1; then
+    "$VORNIX_PYTHON" scripts/check_bassline.py "$work/ardour.wav" --tempo 120 | tail -n 15 || fail=1
+else
+    tail -n 30 "$work/render.txt"
+    echo "FAIL: Ardour did not render"
+    fail=1
+fi
 
 if [ $fail -eq 0 ]; then echo "host check: OK"; else echo "host check: FAILED"; fi
 exit $fail

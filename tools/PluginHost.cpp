@@ -211,6 +211,14 @@ void PluginHost::setTransport(const Transport& transport) {
   m_transportChanged = true;
 }
 
+void PluginHost::locate(double ppq) {
+  if (!std::isfinite(ppq)) return;
+  m_ppqAnchor = ppq;
+  m_transportSamplePos = std::llround(ppq * 60.0 * m_sampleRate / m_transport.tempo);
+  m_sampleAnchor = m_transportSamplePos;
+  m_transportChanged = true;
+}
+
 bool PluginHost::addInputEvent(int deltaFrames, uint8_t status, uint8_t data1, uint8_t data2) {
   if (m_pendingInput >= kMaxInputEvents) return false;
   VstMidiEvent& e = m_inputEvents[static_cast<size_t>(m_pendingInput++)];

@@ -69,6 +69,10 @@ class PluginHost {
 
   void setTransport(const Transport& transport);
   const Transport& transport() const { return m_transport; }
+  // Moves the transport to a position in quarter notes (a jump while playing,
+  // a relocation while stopped); the next block reports the change. The
+  // sample position moves with it, to ppq × 60 × rate / tempo.
+  void locate(double ppq);
   // Queues a MIDI message for the next block (deltaFrames within that block).
   bool addInputEvent(int deltaFrames, uint8_t status, uint8_t data1, uint8_t data2);
 

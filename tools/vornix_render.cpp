@@ -1,5 +1,7 @@
 // vornix-render: renders the instrument offline, as a host would play it, to a
 // WAV file (audio) and a Standard MIDI File (the notes it sends to the host).
+// It can feed the instrument the notes of a MIDI file, choose its sync type,
+// and stop, restart and relocate the host transport mid-render by script.
 //
 // Exit codes: 0 success, 2 bad arguments or parameters, 3 the plug-in cannot
 // be loaded or created, 4 an output file cannot be written.
@@ -14,9 +16,12 @@
 #include <vector>
 
 #include "LevelMeter.h"
+#include "MidiFeed.h"
 #include "ParamMatcher.h"
 #include "PluginHost.h"
+#include "SmfReader.h"
 #include "SmfWriter.h"
+#include "TransportScript.h"
 #include "WavWriter.h"
 
 #ifndef VORNIX_RENDER_PLUGIN_PATH
@@ -31,6 +36,17 @@ constexpr int kExitCannotWrite = 4;
 constexpr int kTicksPerBeat = 480;
 // Renders longer than this show their progress even when stderr is not a terminal.
 constexpr double kLongRenderSeconds = 600.0;
+// Frames the instrument runs on after the transport stops at the end: more
+// than its 441-sample stop fade.
+constexpr int64_t kStopTailFrames = 1024;
+
+// The instrument's parameters without a name: the sync type (0.0 host sync,
+// 0.5 internal clock, 0.9 MIDI keyboard, the middle of each band) and the
+// internal clock's tempo, normalised over 40..300 BPM.
+constexpr int kSyncTypeParam = 26;
+constexpr int kInternalTempoParam = 27;
+constexpr double kInternalTempoMin = 40.0;
+constexpr double kInternalTempoSpan = 260.0;
 
 struct Options {
   std::string out = "vornix.wav";
@@ -43,7 +59,17 @@ struct Options {
   std::string plugin = VORNIX_RENDER_PLUGIN_PATH;
   std::string format = "float";
   bool quiet = false;
+  std::string sync;  // empty: leave the instrument's own sync type
+  std::string midiIn;
+  std::string transport;
+  bool timing = false;
 };
+
+float syncTypeValue(const std::string& sync) {
+  if (sync == "internal") return 0.5f;
+  if (sync == "midi") return 0.9f;
+  return 0.0f;
+}
 
 // One decimal; levels of silence print as -inf.
 std::string formatOneDecimal(double v) {
@@ -109,12 +135,24 @@ bool checkWritable(const std::string& path, std::string& error) {
 }
 
 int render(const Options& opt) {
+  // Everything the command line names is checked before the plug-in loads.
+  std::vector<vxtools::TransportCue> cues;
+  std::string error;
+  if (!opt.transport.empty() && !vxtools::parseTransportScript(opt.transport, cues, error)) {
+    std::fprintf(stderr, "vornix-render: --transport: %s\n", error.c_str());
+    return kExitBadArguments;
+  }
+  vxtools::SmfData midiIn;
+  if (!opt.midiIn.empty() && !vxtools::readSmfFile(opt.midiIn, midiIn, error)) {
+    std::fprintf(stderr, "vornix-render: --midi-in: %s\n", error.c_str());
+    return kExitBadArguments;
+  }
+
   if (opt.plugin.empty()) {
     std::fprintf(stderr, "vornix-render: no plug-in path given (use --plugin PATH)\n");
     return kExitPluginFailed;
   }
   vxtools::PluginHost host;
-  std::string error;
   if (host.load(opt.plugin, error) != vxtools::LoadError::None) {
     std::fprintf(stderr, "vornix-render: %s\n", error.c_str());
     return kExitPluginFailed;
@@ -148,11 +186,29 @@ int render(const Options& opt) {
     return kExitCannotWrite;
   }
 
+  if (!opt.sync.empty()) {
+    if (host.numParams() <= kSyncTypeParam) {
+      std::fprintf(stderr, "vornix-render: --sync: the plug-in has no sync-type parameter\n");
+      return kExitBadArguments;
+    }
+    if (opt.sync == "internal") {
+      // The clock's tempo first: the sync change retunes the delay to it.
+      const double bpm = std::clamp(opt.tempo, kInternalTempoMin,
+                                    kInternalTempoMin + kInternalTempoSpan);
+      host.setParameter(kInternalTempoParam,
+                        static_cast<float>((bpm - kInternalTempoMin) / kInternalTempoSpan));
+    }
+    host.setParameter(kSyncTypeParam, syncTypeValue(opt.sync));
+  }
+  // Explicit parameters come last, so they win over what --sync set.
   for (const auto& [index, value] : assignments) host.setParameter(index, value);
+
   vxtools::Transport transport;
-  transport.playing = true;
+  transport.playing = cues.empty();  // a script starts from a stopped transport
   transport.tempo = opt.tempo;
   host.setTransport(transport);
+  vxtools::TransportSchedule schedule(cues, opt.rate, opt.tempo);
+  vxtools::MidiFeed feed(midiIn, opt.rate);
 
   const int beatsPerBar = transport.timeSigNumerator;
   const int64_t totalFrames =
@@ -165,9 +221,13 @@ int render(const Options& opt) {
   std::vector<float> interleaved(static_cast<size_t>(opt.block) * 2);
 
   int64_t done = 0;
+  std::chrono::steady_clock::duration processing{};
   while (done < totalFrames) {
-    const int frames = static_cast<int>(std::min<int64_t>(opt.block, totalFrames - done));
+    // A block ends where the next transport change begins.
+    const int frames = vxtools::prepareBlock(host, schedule, feed, done, totalFrames - done, opt.block);
+    const auto before = std::chrono::steady_clock::now();
     host.processBlock(frames);
+    processing += std::chrono::steady_clock::now() - before;
     const float* left = host.output(0);
     const float* right = host.output(1);
     for (int i = 0; i < frames; ++i) {
@@ -185,11 +245,16 @@ int render(const Options& opt) {
   }
   progress.finish();
 
-  // Stop the transport for one block, as a host does at the end of a song, so
-  // that the instrument can send the note-offs of notes still held. That
-  // block's audio is not part of the render; its MIDI lands on the last frame.
+  // Stop the transport, as a host does at the end of a song, so that the
+  // instrument sends the note-offs of notes still held. It fades out first
+  // (and its clock may start one more step meanwhile), and releases its notes
+  // at the first block that finds it stopped: so the tail runs at least
+  // kStopTailFrames and then one block more. Its audio is not part of the
+  // render; its MIDI lands on the last frame.
+  transport = host.transport();
   transport.playing = false;
   host.setTransport(transport);
+  for (int64_t tail = 0; tail < kStopTailFrames; tail += opt.block) host.processBlock(opt.block);
   host.processBlock(opt.block);
   host.unload();
 
@@ -224,8 +289,28 @@ int render(const Options& opt) {
   summary += ", " + std::to_string(smf.eventCount()) + " MIDI events";
   if (host.droppedMidi() > 0)
     summary += " (" + std::to_string(host.droppedMidi()) + " not captured)";
+  if (!opt.midiIn.empty()) {
+    summary += ", fed " + std::to_string(feed.fed()) + " of " +
+               std::to_string(feed.events().size()) + " input events";
+    if (feed.dropped() > 0) summary += " (" + std::to_string(feed.dropped()) + " dropped)";
+  }
+  if (opt.sync == "internal") summary += " (the internal clock starts only from the editor)";
   summary += "; wrote " + opt.out + ", " + opt.midiOut;
   std::printf("%s\n", summary.c_str());
+
+  if (opt.timing) {
+    // Time spent inside the instrument's processing calls only, not in file
+    // writing: what a host's audio thread would spend.
+    const double seconds = std::chrono::duration<double>(processing).count();
+    const double audioSeconds = static_cast<double>(totalFrames) / opt.rate;
+    char line[160];
+    std::snprintf(line, sizeof(line),
+                  "vornix-render: timing: %.3f s to render %.3f s of audio, %.1f ns per sample, "
+                  "real-time factor %.1fx",
+                  seconds, audioSeconds, seconds * 1e9 / static_cast<double>(totalFrames),
+                  seconds > 0.0 ? audioSeconds / seconds : 0.0);
+    std::printf("%s\n", line);
+  }
   return 0;
 }
 
@@ -238,7 +323,7 @@ int main(int argc, char** argv) {
   app.add_option("--out", opt.out, "WAV file to write")->capture_default_str();
   app.add_option("--midi-out", opt.midiOut, "Standard MIDI File of the notes the instrument sends")
       ->capture_default_str();
-  app.add_option("--tempo", opt.tempo, "host tempo in BPM")
+  app.add_option("--tempo", opt.tempo, "host tempo in BPM; with --sync internal also the internal clock's tempo (40..300)")
       ->capture_default_str()
       ->check(CLI::Range(1.0, 999.0));
   app.add_option("--bars", opt.bars, "number of 4/4 bars to render")
@@ -259,6 +344,25 @@ int main(int argc, char** argv) {
       ->capture_default_str()
       ->check(CLI::IsMember({"float", "pcm24"}));
   app.add_flag("--quiet", opt.quiet, "no progress line");
+  app.add_option("--sync", opt.sync,
+                 "sync type: host (follow the host transport), internal (own clock at --tempo; "
+                 "that clock starts only from the editor's play button, which no host call "
+                 "reaches, so the render stays silent and says so), midi (MIDI keyboard: "
+                 "notes from --midi-in play the voice). Without it the instrument's default, "
+                 "host sync, holds; --param values are applied after it")
+      ->check(CLI::IsMember({"host", "internal", "midi"}));
+  app.add_option("--midi-in", opt.midiIn,
+                 "Standard MIDI File (format 0 or 1) whose note on/off and pitch-bend events are "
+                 "sent to the instrument at their sample positions; its time starts at the "
+                 "render's first frame and follows its own tempo events. Plays the voice with "
+                 "--sync midi, records into the pattern with --param 28=1 in host sync");
+  app.add_option("--transport", opt.transport,
+                 "host transport script, e.g. \"0:play@0,8:stop,10:play@16\": cues TIME:ACTION "
+                 "where TIME is render time in beats at --tempo (running on while stopped, "
+                 "rising from cue to cue) and ACTION is play or stop, with @PPQ to move to that "
+                 "song position in beats. The transport stands stopped at 0 until the first cue");
+  app.add_flag("--timing", opt.timing,
+               "print the processing time, ns per sample and the real-time factor");
 
   try {
     app.parse(argc, argv);

@@ -65,7 +65,57 @@ print("time info flags first block 0x%04X, later 0x%04X, stopped with change 0x%
     0x1 | 0x200 | 0x400 | 0x800 | 0x2000))
 
 # The MIDI file of that stub render: one note-on per block at the block's
-# middle (frame 512k + 256), plus the stop block's note at the last frame.
-ticks_list = [ticks(512 * k + 256, 48000, 90) for k in range(750)] + [ticks(frames, 48000, 90)]
+# middle (frame 512k + 256), plus the notes of the stopped tail at the last
+# frame: blocks until 1024 frames have passed (two of 512), then one more.
+tail_blocks = math.ceil(1024 / 512) + 1
+ticks_list = [ticks(512 * k + 256, 48000, 90) for k in range(750)] + [ticks(frames, 48000, 90)] * tail_blocks
 print("stub midi events", len(ticks_list), "last tick", ticks_list[-1],
-      "tick sum", sum(ticks_list), "note sum", sum(60 + k % 12 for k in range(751)))
+      "tick sum", sum(ticks_list), "note sum", sum(60 + k % 12 for k in range(len(ticks_list))))
+
+# ---- MIDI file reader, transport script and MIDI feed ----
+# Tick times under a tempo map: seconds = sum over segments of
+# ticks * microseconds per beat / 1e6 / ticks per beat.
+
+
+def seconds_at(tick, tpb, tempos):
+    """tempos: [(tick, us)], sorted, first at tick 0."""
+    s, prev_tick, us = 0.0, 0, 500000
+    for t, u in tempos:
+        if t > tick:
+            break
+        s += (t - prev_tick) * us / 1e6 / tpb
+        prev_tick, us = t, u
+    return s + (tick - prev_tick) * us / 1e6 / tpb
+
+
+# The key file of the end-to-end render: 96 ticks per beat, 120 BPM, then
+# 60 BPM from tick 192. Keys: 48 on at 96, off at 192; 55 on at 240, off at 264.
+keys_tempos = [(0, 500000), (192, 1000000)]
+for tick in (96, 192, 240, 264):
+    s = seconds_at(tick, 96, keys_tempos)
+    print("keys tick", tick, "seconds", s, "frame", math.floor(s * 44100 + 0.5),
+          "block start", math.floor(s * 44100 + 0.5) // 512 * 512)
+print("keys: without the tempo change tick 240 would be frame", math.floor(240 / 96 * 0.5 * 44100 + 0.5))
+
+# Format 1 reader case: 480 ticks per beat, tempo track 100 BPM (600000 us)
+# then 150 BPM (400000 us) from tick 960.
+f1_tempos = [(0, 600000), (960, 400000)]
+for tick in (0, 480, 960, 1440, 1920):
+    s = seconds_at(tick, 480, f1_tempos)
+    print("format1 tick", tick, "seconds %.6f" % s, "frame at 48000", math.floor(s * 48000 + 0.5))
+
+# Transport script against the stub: 120 BPM, 44100 Hz, 4096-frame blocks,
+# cues at beats 1 (stop), 1.5 (play@16), 2 (play@4); 2.5 beats rendered.
+cue_frames = [round(b * 60 * 44100 / 120) for b in (1, 1.5, 2, 2.5)]
+print("cue frames", cue_frames)
+starts, pos = [], 0
+bounds = cue_frames
+while pos < cue_frames[-1]:
+    nxt = min([b for b in bounds if b > pos] + [pos + 4096])
+    starts.append((pos, nxt - pos))
+    pos = nxt
+print("blocks (start, frames)", starts)
+print("ppq at block 20480:", 20480 / 22050, " 16 + 4096/22050 =", 16 + 4096 / 22050,
+      " samplePos at ppq 16:", 16 * 22050, " at ppq 4:", 4 * 22050)
+# beatsToFrames: 0.3 beat at 48000 Hz, 140 BPM = 0.3 * 60 * 48000 / 140
+print("beats to frames 0.3 @ 48000/140:", 0.3 * 60 * 48000 / 140, "->", math.floor(0.3 * 60 * 48000 / 140 + 0.5))
