@@ -22,9 +22,9 @@ long double oscillatorValue(const VoiceState& state, const VoiceBlock& block, fl
 // The pre-filters: the square's negative half is smoothed more than its
 // positive half.
 long double preFilter(VoiceState& state, const VoiceBlock& block, long double osc) {
-  const long double a = (block.square && osc >= 0.0L) ? 0.125f * block.k : 0.7f * block.k;
+  const long double a = (block.square && osc >= 0.0L) ? block.preLowpassSquarePositive : block.preLowpassSmooth;
   const long double y1 = IIR_FIRlp(state.m_preLowpass, a, osc);
-  return IIR_doIIRhigh(state.m_preHighpass, 0.0068027f * block.k, y1);
+  return IIR_doIIRhigh(state.m_preHighpass, block.preHighpass, y1);
 }
 
 long double resonance(const VoiceState& state, const VoiceBlock& block) {
@@ -35,19 +35,18 @@ long double resonance(const VoiceState& state, const VoiceBlock& block) {
 
 // Accent drivers and the filter envelope (steps shared by both voices).
 void advanceAccentAndFilterEnvelope(VoiceState& state, const VoiceBlock& block) {
-  const long double k = block.k;
   if (state.m_accentCharge > 0.0L)
-    state.m_accentCharge -= 0.00044444445f * k;
+    state.m_accentCharge -= block.accentChargeDecrement;
   else
     state.m_accentCharge = 0.0L;
-  if (state.m_accentLevelTarget > 0.0L) state.m_accentLevelTarget -= 0.00015f * k;
-  state.m_accentEnv += (state.m_accentCharge - state.m_accentEnv) * 0.00144f * k;
-  state.m_accentLevel += (state.m_accentLevelTarget - state.m_accentLevel) * 0.03f * k;
+  if (state.m_accentLevelTarget > 0.0L) state.m_accentLevelTarget -= block.accentTargetDecrement;
+  state.m_accentEnv += (state.m_accentCharge - state.m_accentEnv) * block.accentEnvRate;
+  state.m_accentLevel += (state.m_accentLevelTarget - state.m_accentLevel) * block.accentLevelRate;
   state.m_filterEnv *= block.decayMul;
 }
 
 void advancePhase(VoiceState& state, const VoiceBlock& block) {
-  state.m_phase += kTwoPi * state.m_noteFreq * block.tuneMul / (4.0L * block.sr);
+  state.m_phase += state.m_noteFreq * block.phaseIncrement;
   if (state.m_phase > kTwoPi) state.m_phase -= kTwoPi;
 }
 
@@ -72,6 +71,22 @@ VoiceBlock voiceBlockConstants(const VoiceParameters& parameters, const VoiceSta
   block.envMod = parameters.envMod;
   block.square = parameters.waveform != 0.0f;
   block.bandLimited = parameters.antialias != 0.0f && bandLimitedRate;
+
+  const long double k = block.k;
+  block.driftRateAccent = 9e-5f * k;
+  block.driftRatePlain = 8.2e-6f * k;
+  block.ampRateOpen = 0.9f * k;
+  block.ampRateReleased = 0.004f * k;
+  block.noteLevelRate = 1e-5f * k;
+  block.accentChargeDecrement = 0.00044444445f * k;
+  block.accentTargetDecrement = 0.00015f * k;
+  block.accentEnvRate = 0.00144f * k;
+  block.accentLevelRate = 0.03f * k;
+  block.preLowpassSmooth = 0.7f * k;
+  block.preLowpassSquarePositive = 0.125f * k;
+  block.preHighpass = 0.0068027f * k;
+  block.phaseIncrement = kTwoPi * block.tuneMul / (4.0L * block.sr);
+  block.filterRate = resonantRate(block.sr);
   return block;
 }
 
@@ -88,19 +103,18 @@ long double cutoffCoefficient(long double octaves, long double cutBase) {
 
 VoiceSample sequencerVoiceAdvance(VoiceState& state, const VoiceBlock& block) {
   VoiceSample sample;
-  const long double k = block.k;
   sample.noteActive = state.m_noteFreq != 0.0L ? 1.0L : 0.0L;
 
   // The cutoff sags over a note, faster and deeper when accented.
   const long double driftTarget = state.m_accentOn ? -1.75f : -1.0f;
-  const long double driftRate = state.m_accentOn ? 9e-5f : 8.2e-6f;
-  state.m_cutoffDrift += (driftTarget - state.m_cutoffDrift) * driftRate * k;
+  const long double driftRate = state.m_accentOn ? block.driftRateAccent : block.driftRatePlain;
+  state.m_cutoffDrift += (driftTarget - state.m_cutoffDrift) * driftRate;
 
   sample.ampTarget = state.m_noteReleased ? 0.0L : 1.0L;
   sample.ampRate = state.m_noteReleased ? 0.004f : 0.9f;
-  state.m_ampEnv += (sample.ampTarget - state.m_ampEnv) * sample.ampRate * k;
+  state.m_ampEnv += (sample.ampTarget - state.m_ampEnv) * (state.m_noteReleased ? block.ampRateReleased : block.ampRateOpen);
 
-  state.m_noteLevel += (0.0L - state.m_noteLevel) * 1e-5f * k;
+  state.m_noteLevel += (0.0L - state.m_noteLevel) * block.noteLevelRate;
   if (state.m_noteLevel < 0.5L) state.m_noteLevel = 0.5L;
 
   advanceAccentAndFilterEnvelope(state, block);
@@ -125,7 +139,7 @@ double sequencerVoiceOutput(VoiceState& state, const VoiceBlock& block, const Vo
   const long double r = resonance(state, block);
   const long double q = block.square ? 0.992f : 0.9f;
   const long double y3 =
-      brenik_IIR_IIRlp3pole(state.m_lp3, sample.cutCoef, q * r, y2 * state.m_ampEnv, state.m_noteFreq * block.k, block.sr);
+      resonantLowpass(state.m_lp3, sample.cutCoef, q * r, y2 * state.m_ampEnv, state.m_noteFreq * block.k, block.filterRate);
   long double out = y3 * (1.0L + 1.5L * (1.0L - r)) * (1.0L + 3.0L * state.m_accentLevel) * state.m_noteLevel * 0.26666668f;
   if (!block.square) out *= 1.5L;
   return dist_dist(out);
@@ -148,7 +162,7 @@ float keyboardVoiceSample(VoiceState& state, const VoiceBlock& block, float band
   const long double y2 = preFilter(state, block, osc);
   const long double r = resonance(state, block);
   const long double q = block.square ? 0.992f : 0.9f;
-  const long double y3 = brenik_IIR_IIRlp3pole(state.m_lp3, cutCoef, q * r, y2, state.m_noteFreq * block.k, block.sr);
+  const long double y3 = resonantLowpass(state.m_lp3, cutCoef, q * r, y2, state.m_noteFreq * block.k, block.filterRate);
   long double out = y3 * (1.0L + 1.5L * (1.0L - r)) * (1.0L + 3.0L * state.m_accentLevel);
   // The keyboard saw ignores the output droop; the square keeps whatever
   // level the sequencer voice last left.

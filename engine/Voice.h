@@ -72,6 +72,17 @@ struct VoiceBlock {
   long double decayMul = 1.0L;
   bool square = false;
   bool bandLimited = false;  // read the band-limited oscillator buffer
+
+  // Per-sample rates already scaled by k, and the rate terms of the filter,
+  // so that no sample repeats a block's work.
+  long double driftRateAccent = 0.0L, driftRatePlain = 0.0L;
+  long double ampRateOpen = 0.0L, ampRateReleased = 0.0L;
+  long double noteLevelRate = 0.0L;
+  long double accentChargeDecrement = 0.0L, accentTargetDecrement = 0.0L;
+  long double accentEnvRate = 0.0L, accentLevelRate = 0.0L;
+  long double preLowpassSmooth = 0.0L, preLowpassSquarePositive = 0.0L, preHighpass = 0.0L;
+  long double phaseIncrement = 0.0L;  // phase advance per unit of note frequency
+  ResonantRate filterRate;
 };
 
 // sr: the rendering rate; bandLimitedRate: the oscillator buffer is filled
