@@ -96,6 +96,15 @@ void Engine::flushMidi() {
   if (m_midiOut.PrepareEventList() > 0) m_host.engineSendMidi(m_midiOut.events(), m_midiOut.eventCount());
 }
 
+void Engine::restartOscillator() {
+  m_oscillator.restart();
+  // The chunk holding this sample was rendered before the note started
+  // unless the note starts on the chunk's first sample.
+  if (m_oscillatorActive && (m_sampleIndex & (Oscillator::kChunk - 1)) != 0)
+    m_oscillator.rerenderFrom(m_sampleIndex, m_blockLength - m_sampleIndex, m_voice.m_noteFreq, m_tuning,
+                              m_renderRate);
+}
+
 void Engine::resetPendingNote() {
   if (m_midiOut.queueNoteOffsForSoundingKeys()) flushMidi();
 }
@@ -196,8 +205,12 @@ void Engine::render(float* out, int n, const BlockSetup& setup, const EnginePara
   const VoiceBlock block = voiceBlockConstants(parameters.voice, m_voice, setup.rate,
                                                !setup.lowRate && setup.rate >= kBandLimitedMinimumRate);
   const int samplesPerStep = std::max(1, static_cast<int>(seq.m_samplesPerStep));
+  m_oscillatorActive = block.bandLimited;
+  m_blockLength = n;
+  m_renderRate = setup.rate;
 
   for (int i = 0; i < n; ++i) {
+    m_sampleIndex = i;
     Pattern* pattern = seq.getCurrentPattern();
     if (!pattern) return;
 
@@ -289,7 +302,7 @@ void Engine::stepEvent(Step& step, int offset, int samplesPerStep, float tuning)
     m_voice.m_cutoffDrift = 0.0L;
     m_voice.m_noteLevel = 1.0L;
     m_voice.m_noteReleased = m_voice.m_noteFreq == 0.0L;
-    m_oscillator.restart();
+    restartOscillator();
   }
 
   m_voice.m_tieToNext = step.slide && note != 0 && next && playableNote(next->note) != 0;
@@ -387,6 +400,7 @@ void Engine::play(int note, int velocity, int) {
     }
     m_seq.m_noteSounding = true;
     m_voice.m_keyFadeGain = 1.0;
+    restartOscillator();
   }
   m_seq.m_keyDownCount[note] = held + 1;
 }
@@ -426,8 +440,12 @@ void Engine::processTest(float* out, int n, const BlockSetup& setup, const Engin
   const bool bandLimitedRate = !setup.lowRate && setup.rate >= kBandLimitedMinimumRate;
   const VoiceBlock block = voiceBlockConstants(parameters.voice, m_voice, setup.rate, bandLimitedRate);
   m_noteEventCount = 0;
+  m_oscillatorActive = block.bandLimited;
+  m_blockLength = n;
+  m_renderRate = setup.rate;
 
   for (int i = 0; i < n; ++i) {
+    m_sampleIndex = i;
     // Events are placed by their offset in the host's block.
     while (m_noteEventCount < kMaxKeyEvents && m_noteEvents[m_noteEventCount].kind != 0 &&
            hostOffset(i, setup) >= m_noteEvents[m_noteEventCount].deltaFrames) {

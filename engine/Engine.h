@@ -102,6 +102,7 @@ class Engine {
   void gateTest(const VoiceSample& sample, int samplesPerStep, int offset);
   void glideTo(int key);
   void flushMidi();
+  void restartOscillator();
   int hostOffset(int index, const BlockSetup& setup) const;
 
   Sequencer& m_seq;
@@ -114,6 +115,13 @@ class Engine {
   int m_slideSamples = 5512;
   float m_tuning = 0.5f;
   bool m_recordingThisBlock = false;
+
+  // Where the render stands, for a note that restarts the oscillator inside
+  // a chunk.
+  int m_sampleIndex = 0;
+  int m_blockLength = 0;
+  bool m_oscillatorActive = false;
+  double m_renderRate = 44100.0;
 
   // The last usable transport: kept when a host reports none, or a tempo of
   // 0 or worse, so nothing ever divides by zero.

@@ -1,5 +1,6 @@
 #include "engine/Oscillator.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "resampler/TableOscillator.h"
@@ -42,4 +43,12 @@ void Oscillator::processResampler2(int count, long double noteFreq, float tuning
   if (noteFreq > 0.0L) m_pitch = rspl::pitch_for_note(static_cast<double>(noteFreq), tuning, sampleRate);
   rspl::render_chunk(m_resampler, m_chunk, count, m_pitch);
   m_oscWritten += kChunk;
+}
+
+void Oscillator::rerenderFrom(int index, int count, long double noteFreq, float tuning, double sampleRate) {
+  const int offset = index & (kChunk - 1);
+  count = std::min(count, kChunk - offset);
+  if (!(sampleRate >= kMinimumRate) || count <= 0) return;
+  if (noteFreq > 0.0L) m_pitch = rspl::pitch_for_note(static_cast<double>(noteFreq), tuning, sampleRate);
+  rspl::render_chunk(m_resampler, m_chunk + offset, count, m_pitch);
 }

@@ -36,6 +36,12 @@ class Oscillator {
   // noteFreq times 2^(2 tuning - 1). Does nothing below 22050 Hz.
   void processResampler2(int count, long double noteFreq, float tuning, double sampleRate);
 
+  // A note that starts inside a chunk: the rest of the chunk, from `index`
+  // on, is rendered again from the restarted table at the new pitch, so the
+  // new note's waveform starts on its own sample rather than at the next
+  // chunk boundary.
+  void rerenderFrom(int index, int count, long double noteFreq, float tuning, double sampleRate);
+
   // Sample `index` of the block (read from the chunk that holds it).
   float sample(int index) const { return m_chunk[index & (kChunk - 1)]; }
 
