@@ -38,15 +38,22 @@ echo "== Ardour save/reload round trip with changed parameters"
 # 0.5 would give 32 steps and read back 31/63 = 0.492063.
 bash "$hosts/roundtrip.sh" "$plugin" "${VORNIX_ROUNDTRIP_PARAMS:-3=0.25,8=0.7,10=0.50794}" || fail=1
 
-echo "== Ardour render of the factory pattern, 8 s at 120 BPM, checked step by step"
+# The bass line must be heard in time with Ardour's transport at its usual
+# settings and at a small block, where the sequencer's steps fall inside blocks.
 work=$(mktemp -d -t vornix-host.XXXXXX)
-if bash "$hosts/render.sh" "$plugin" "$work/ardour.wav" 8 120 > "$work/render.txt" 2>&1; then
-    "$VORNIX_PYTHON" scripts/check_bassline.py "$work/ardour.wav" --tempo 120 | tail -n 15 || fail=1
-else
-    tail -n 30 "$work/render.txt"
-    echo "FAIL: Ardour did not render"
-    fail=1
-fi
+for setting in 48000:1024 44100:256; do
+    rate=${setting%%:*}
+    block=${setting##*:}
+    echo "== Ardour render of the factory pattern, 8 s at 120 BPM, ${rate} Hz, ${block}-frame blocks"
+    if HARNESS_RATE=$rate HARNESS_BLOCK=$block bash "$hosts/render.sh" "$plugin" "$work/ardour-$rate.wav" 8 120 \
+        > "$work/render-$rate.txt" 2>&1; then
+        "$VORNIX_PYTHON" scripts/check_bassline.py "$work/ardour-$rate.wav" --tempo 120 | tail -n 15 || fail=1
+    else
+        tail -n 30 "$work/render-$rate.txt"
+        echo "FAIL: Ardour did not render at $rate Hz"
+        fail=1
+    fi
+done
 
 if [ $fail -eq 0 ]; then echo "host check: OK"; else echo "host check: FAILED"; fi
 exit $fail
