@@ -5,8 +5,10 @@
 # Everything a native build of the plug-in, vornix-render, the tests and the
 # benchmarks needs.
 VORNIX_BUILD_PACKAGES=(build-essential cmake pkg-config g++ libtinyxml2-dev libsndfile1-dev libcli11-dev
-                       libgtest-dev googletest libbenchmark-dev libfltk1.3-dev python3 python3-numpy
-                       python3-scipy)
+                       libgtest-dev googletest libbenchmark-dev python3 python3-numpy python3-scipy
+                       libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxinerama-dev libxcursor-dev
+                       libxfixes-dev libxrender-dev libfontconfig-dev libfreetype-dev
+                       xvfb xdotool x11-utils imagemagick)
 # The 32-bit x86 build: multilib compiler, GoogleTest sources, i386 libraries.
 VORNIX_I386_PACKAGES=(g++-multilib googletest libtinyxml2-dev:i386)
 # The fuzzers: clang with its sanitizer and libFuzzer runtimes.
