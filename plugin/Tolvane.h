@@ -2,13 +2,15 @@
 // value (the sequencer with its song, the effects, the output stage) and
 // forwards the host's calls to them. Its own operations are spread over the
 // files of the plug-in shell: lifecycle and identity (Tolvane.cpp), the
-// parameter table (Parameters.cpp), the state chunk (Programs.cpp) and the
-// audio block driver (BlockDriver.cpp).
+// parameter table (Parameters.cpp), the state chunk (Programs.cpp), the
+// audio block driver (BlockDriver.cpp) and the pattern and bank files
+// (PatternFileOps.cpp).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "effects/Delay.h"
@@ -16,6 +18,7 @@
 #include "engine/CParamSmooth.h"
 #include "engine/Engine.h"
 #include "plugin/AudioEffect.h"
+#include "patternfiles/PatternFile.h"
 #include "plugin/ParameterTable.h"
 #include "sequencer/ParameterSetter.h"
 #include "sequencer/PatternEditor.h"
@@ -67,6 +70,34 @@ class Tolvane : public AudioEffectX,
   VstInt32 setChunk(void* data, VstInt32 size, bool isPreset) override;
   // Restores a whole state (chunk or bank file); false changes nothing.
   bool restoreState(const uint8_t* data, size_t size);
+
+  // Pattern and bank files (PatternFileOps.cpp). Each does nothing at all
+  // when the path is empty, the file cannot be read or written, or its
+  // content is refused; a pattern import into slot -1 goes into the current
+  // pattern's slot.
+  void exportPattern(std::string path);
+  void importPattern(std::string path, int slot, bool withParameters);
+  void exportABL2Pattern(std::string path);
+  void exportABL3Pattern(std::string path);
+  void importABLPattern(std::string path, int slot, bool withParameters);
+  void importABL3Pattern(std::string path, int slot, bool withParameters);
+  void exportPhoscyonPattern(std::string path);
+  void importPhoscyonPattern(std::string path, int slot);
+  void exportBank(std::string path);
+  void importBank(std::string path, int);
+  // What the operations above are made of, for tools that read and write
+  // the files themselves: applies a file that was read (its parameters
+  // first when withParameters, then the pattern into the slot, the step
+  // times and the refreshes its format calls for), and the current pattern
+  // with the values an export writes.
+  void applyPatternFile(const PatternFile& file, int slot, bool withParameters);
+  PatternSnapshot patternSnapshot();
+
+  // Shared block and editor refreshes.
+  void updateParameterData();
+  void updatePatternData();
+  void updatePluginData();
+  void editorUpdateDisplay();
 
   // MIDI input (MidiInput.cpp).
   VstInt32 processEvents(VstEvents* events) override;
