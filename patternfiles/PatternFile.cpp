@@ -16,6 +16,7 @@ const char* describe(FileError error) {
     case FileError::NotXml: return "not a well-formed XML document";
     case FileError::NoPatternElement: return "no top-level Pattern element";
     case FileError::BadChunk: return "not a valid bank (the state chunk does not check out)";
+    case FileError::UnknownFormat: return "not a pattern or bank file of a known format";
   }
   return "refused";
 }

@@ -28,6 +28,7 @@ enum class FileError {
   NotXml,
   NoPatternElement,  // XML without a top-level "Pattern" element
   BadChunk,          // a bank failing the chunk validation
+  UnknownFormat,     // none of the pattern or bank formats
 };
 
 // One line of text for a refusal, e.g. "the file ends before its last step".

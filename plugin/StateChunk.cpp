@@ -35,33 +35,35 @@ void writeStateChunk(const std::array<float, StateChunk::kNumValues>& values, co
       ++count;
     }
   }
-  out.assign(size, 0);
+  out.reserve(size);
+  out.assign(StateChunk::kHeaderSize, 0);
   out[0] = kTag0;
   out[1] = kTag1;
   out[2] = StateChunk::kNumValues;
   for (int i = 0; i < StateChunk::kNumValues; ++i) putFloat(&out[3 + 4 * static_cast<size_t>(i)], values[static_cast<size_t>(i)]);
   out[119] = static_cast<uint8_t>(count);
-
-  size_t at = StateChunk::kHeaderSize;
   for (int i = 0; i < song.getNbPattern(); ++i) {
-    const Pattern* pattern = song.getPattern(i);
-    if (!pattern) continue;
-    const int n = pattern->getNBStep();
-    out[at++] = static_cast<uint8_t>(i);
-    out[at++] = static_cast<uint8_t>(n);
-    for (int s = 0; s < n; ++s) {
-      const Step* step = pattern->getStep(s);
-      out[at++] = static_cast<uint8_t>(step->note & 0xFF);
-      out[at++] = step->slide ? 1 : 0;
-      out[at++] = step->accent ? 1 : 0;
-    }
-    // Names longer than the field are cut so a record never outgrows it.
-    const std::string& name = pattern->getName();
-    const size_t length = name.size() < StateChunk::kNameField ? name.size() : StateChunk::kNameField;
-    out[at++] = static_cast<uint8_t>(length);
-    std::memcpy(&out[at], name.data(), length);
-    at += StateChunk::kNameField;
+    if (const Pattern* pattern = song.getPattern(i)) appendChunkPattern(i, *pattern, out);
   }
+}
+
+void appendChunkPattern(int index, const Pattern& pattern, std::vector<uint8_t>& out) {
+  const int n = pattern.getNBStep();
+  size_t at = out.size();
+  out.resize(at + recordSize(n), 0);
+  out[at++] = static_cast<uint8_t>(index);
+  out[at++] = static_cast<uint8_t>(n);
+  for (int s = 0; s < n; ++s) {
+    const Step* step = pattern.getStep(s);
+    out[at++] = static_cast<uint8_t>(step->note & 0xFF);
+    out[at++] = step->slide ? 1 : 0;
+    out[at++] = step->accent ? 1 : 0;
+  }
+  // Names longer than the field are cut so a record never outgrows it.
+  const std::string& name = pattern.getName();
+  const size_t length = name.size() < StateChunk::kNameField ? name.size() : StateChunk::kNameField;
+  out[at++] = static_cast<uint8_t>(length);
+  std::memcpy(&out[at], name.data(), length);
 }
 
 bool readStateChunk(const uint8_t* data, size_t size, StateChunk& out) {

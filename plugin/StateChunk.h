@@ -42,6 +42,9 @@ struct StateChunk {
 void writeStateChunk(const std::array<float, StateChunk::kNumValues>& values, const Song& song,
                      std::vector<uint8_t>& out);
 
+// Appends one pattern record (index, step count, steps, name field) to `out`.
+void appendChunkPattern(int index, const Pattern& pattern, std::vector<uint8_t>& out);
+
 // Parses and checks a whole chunk: header bytes, every record inside `size`,
 // pattern index 0..63, step count 1..64, name length <= 127. Returns false
 // (and leaves `out` in an unspecified state) for anything else.

@@ -3,8 +3,11 @@
 // It can feed the instrument the notes of a MIDI file, choose its sync type,
 // and stop, restart and relocate the host transport mid-render by script.
 //
-// Exit codes: 0 success, 2 bad arguments or parameters, 3 the plug-in cannot
-// be loaded or created, 4 an output file cannot be written.
+// It can also start from a bank file or a pattern file.
+//
+// Exit codes: 0 success, 2 bad arguments or parameters (a pattern, bank or
+// MIDI file that cannot be read too), 3 the plug-in cannot be loaded or
+// created, 4 an output file cannot be written.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -18,11 +21,13 @@
 #include "LevelMeter.h"
 #include "MidiFeed.h"
 #include "ParamMatcher.h"
+#include "PatternInput.h"
 #include "PluginHost.h"
 #include "SmfReader.h"
 #include "SmfWriter.h"
 #include "TransportScript.h"
 #include "WavWriter.h"
+#include "plugin/Tolvane.h"
 
 #ifndef VORNIX_RENDER_PLUGIN_PATH
 #define VORNIX_RENDER_PLUGIN_PATH ""
@@ -63,6 +68,8 @@ struct Options {
   std::string midiIn;
   std::string transport;
   bool timing = false;
+  std::string pattern;  // pattern file imported into the current pattern, with its settings
+  std::string bank;     // bank file: the whole state
 };
 
 float syncTypeValue(const std::string& sync) {
@@ -148,6 +155,33 @@ int render(const Options& opt) {
     return kExitBadArguments;
   }
 
+  // The files become one state chunk: what a fresh instrument holds after
+  // importing the bank and then the pattern into its current pattern slot.
+  std::vector<uint8_t> state;
+  if (!opt.bank.empty() || !opt.pattern.empty()) {
+    vxtools::FreshInstrument fresh;
+    for (const std::string* path : {&opt.bank, &opt.pattern}) {
+      if (path->empty()) continue;
+      vxtools::PatternInput input;
+      FileError refused = vxtools::loadPatternInput(*path, input);
+      const char* reason = describe(refused);
+      if (refused == FileError::None && (path == &opt.bank) != (input.format == PatternFormat::Bank)) {
+        refused = FileError::UnknownFormat;
+        reason = path == &opt.bank ? "not a bank file" : "a bank file, not a pattern file (use --bank)";
+      } else if (refused == FileError::None) {
+        refused = fresh.load(input);
+        reason = describe(refused);
+      }
+      if (refused != FileError::None) {
+        std::fprintf(stderr, "vornix-render: %s: %s\n", path->c_str(), reason);
+        return kExitBadArguments;
+      }
+    }
+    void* data = nullptr;
+    const VstInt32 size = fresh.synth().getChunk(&data, false);
+    state.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+  }
+
   if (opt.plugin.empty()) {
     std::fprintf(stderr, "vornix-render: no plug-in path given (use --plugin PATH)\n");
     return kExitPluginFailed;
@@ -186,6 +220,11 @@ int render(const Options& opt) {
     return kExitCannotWrite;
   }
 
+  if (!state.empty() &&
+      host.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(state.size()), state.data()) != 1) {
+    std::fprintf(stderr, "vornix-render: the plug-in refused the state of --bank/--pattern\n");
+    return kExitBadArguments;
+  }
   if (!opt.sync.empty()) {
     if (host.numParams() <= kSyncTypeParam) {
       std::fprintf(stderr, "vornix-render: --sync: the plug-in has no sync-type parameter\n");
@@ -361,6 +400,11 @@ int main(int argc, char** argv) {
                  "where TIME is render time in beats at --tempo (running on while stopped, "
                  "rising from cue to cue) and ACTION is play or stop, with @PPQ to move to that "
                  "song position in beats. The transport stands stopped at 0 until the first cue");
+  app.add_option("--pattern", opt.pattern,
+                 "pattern file (.303, ABL2/ABL3 .pat or Phoscyon .phptr) imported into the current "
+                 "pattern with its parameter values or settings, as the instrument imports it; "
+                 "applied after --bank and before --sync and --param");
+  app.add_option("--bank", opt.bank, "bank file (.b303): the instrument's whole state, all 64 patterns");
   app.add_flag("--timing", opt.timing,
                "print the processing time, ns per sample and the real-time factor");
 
