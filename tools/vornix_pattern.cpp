@@ -71,18 +71,30 @@ int loadBank(const std::string& path, std::vector<uint8_t>& bank, std::vector<Ba
   return 0;
 }
 
+// Length of the well-formed UTF-8 sequence at text[i] (2..4), or 0.
+size_t utf8Sequence(const std::string& text, size_t i) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  const size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+  if (length == 0 || i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k)
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+  // No overlong forms, no surrogates, nothing above U+10FFFF.
+  const unsigned char second = static_cast<unsigned char>(text[i + 1]);
+  if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second >= 0xA0) || (c == 0xF0 && second < 0x90) ||
+      (c == 0xF4 && second >= 0x90))
+    return 0;
+  return length;
+}
+
 // JSON text: quotes, backslashes and control characters escaped, valid
 // UTF-8 kept, any other byte read as Latin-1 so the output stays valid.
 std::string jsonString(const std::string& text) {
   std::string out = "\"";
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t extra = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
-    bool valid = c >= 0x80 && extra > 0 && i + extra < text.size();
-    for (size_t k = 1; valid && k <= extra; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    if (valid) {
-      out.append(text, i, extra + 1);
-      i += extra;
+    if (const size_t length = utf8Sequence(text, i)) {
+      out.append(text, i, length);
+      i += length - 1;
     } else if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
