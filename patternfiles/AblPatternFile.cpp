@@ -20,9 +20,8 @@ struct Setting {
   int parameter;
 };
 constexpr Setting kSettings[8] = {
-    {"Tune", "tune", 2},         {"Cutoff", "cutof", 3}, {"Resonance", "reso", 4},
-    {"Envmod", "envmod", 5},     {"Decay", "decay", 6},  {"Accent", "accent", 7},
-    {"Waveform", "waveform", 1}, {"Volume", "volume", 0},
+    {"Tune", "tune", 2},   {"Cutoff", "cutof", 3},  {"Resonance", "reso", 4},    {"Envmod", "envmod", 5},
+    {"Decay", "decay", 6}, {"Accent", "accent", 7}, {"Waveform", "waveform", 1}, {"Volume", "volume", 0},
 };
 
 std::string settingsLine(const PatternSnapshot& snapshot, const char* start) {
@@ -83,7 +82,8 @@ void readABL3Settings(const std::string& line, std::vector<ParameterChange>& cha
 // Index 1..12 of an ABL2 note name ("C-" .. "B-", any case), 0 for none.
 int noteIndexOf(char a, char b) {
   for (int i = 0; i < 12; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a)) == kNoteNames[i][0] && b == kNoteNames[i][1]) return i + 1;
+    if (std::tolower(static_cast<unsigned char>(a)) == kNoteNames[i][0] && b == kNoteNames[i][1])
+      return i + 1;
   }
   return 0;
 }

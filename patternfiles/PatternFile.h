@@ -15,16 +15,16 @@ enum class PatternFormat { Native, ABL2, ABL3, Phoscyon, Bank };
 // Why a file was refused; None when it was read.
 enum class FileError {
   None,
-  CannotOpen,        // missing, unreadable, or not a regular file
-  TooLarge,          // larger than any pattern or bank file can be
+  CannotOpen,  // missing, unreadable, or not a regular file
+  TooLarge,    // larger than any pattern or bank file can be
   Empty,
-  BadTag,            // not a native pattern file
-  BadStepCount,      // step count outside 1..64
-  Truncated,         // shorter than its own fields announce
-  NameTooLong,       // native name length above 127
-  TooManyValues,     // native parameter count above 29
-  BadStepLine,       // an ABL step line that cannot be read
-  NoSteps,           // an ABL file without a single step line
+  BadTag,         // not a native pattern file
+  BadStepCount,   // step count outside 1..64
+  Truncated,      // shorter than its own fields announce
+  NameTooLong,    // native name length above 127
+  TooManyValues,  // native parameter count above 29
+  BadStepLine,    // an ABL step line that cannot be read
+  NoSteps,        // an ABL file without a single step line
   NotXml,
   NoPatternElement,  // XML without a top-level "Pattern" element
   BadChunk,          // a bank failing the chunk validation

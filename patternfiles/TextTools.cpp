@@ -1,11 +1,11 @@
 #include "patternfiles/TextTools.h"
 
+#include <locale.h>
+#include <stdlib.h>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <climits>
-#include <locale.h>
-#include <stdlib.h>
 
 namespace {
 
@@ -76,7 +76,8 @@ int parseLeadingInt(const std::string& text) {
   for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
     value = std::min(value * 10 + (text[at] - '0'), static_cast<long long>(INT_MAX) + 1);
   if (negative) value = -value;
-  return static_cast<int>(std::clamp(value, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
+  return static_cast<int>(
+      std::clamp(value, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
 }
 
 double parseLeadingDouble(const std::string& text) {

@@ -27,7 +27,8 @@ std::string lowerExtension(const std::string& path) {
 bool hasAblMetaTag(const std::string& text) {
   for (const std::string& raw : textLines(text)) {
     const std::string line = trim(raw);
-    if (starts_with(line, ";") && (contains(line, "ABL2 Meta tag:") || contains(line, "ABL3 Meta tag:"))) return true;
+    if (starts_with(line, ";") && (contains(line, "ABL2 Meta tag:") || contains(line, "ABL3 Meta tag:")))
+      return true;
   }
   return false;
 }
@@ -45,7 +46,8 @@ Kind kindOf(const std::vector<uint8_t>& bytes, const std::string& text, const st
   if (bytes.size() >= 8 && std::memcmp(bytes.data(), "knt3patt", 8) == 0) return Kind::Native;
   if (hasAblMetaTag(text)) return Kind::Abl;
   if (isPhoscyonXml(text)) return Kind::Phoscyon;
-  if (bytes.size() >= 3 && bytes[0] == 2 && bytes[1] == 0 && bytes[2] == kFileParameterCount) return Kind::Bank;
+  if (bytes.size() >= 3 && bytes[0] == 2 && bytes[1] == 0 && bytes[2] == kFileParameterCount)
+    return Kind::Bank;
   const std::string ext = lowerExtension(path);
   if (ext == ".303") return Kind::Native;
   if (ext == ".pat") return Kind::Abl;
@@ -92,7 +94,8 @@ FreshInstrument::~FreshInstrument() = default;
 
 FileError FreshInstrument::load(const PatternInput& input) {
   if (input.format == PatternFormat::Bank)
-    return m_synth->restoreState(input.bytes.data(), input.bytes.size()) ? FileError::None : FileError::BadChunk;
+    return m_synth->restoreState(input.bytes.data(), input.bytes.size()) ? FileError::None
+                                                                         : FileError::BadChunk;
   m_synth->applyPatternFile(input.file, -1, true);
   return FileError::None;
 }

@@ -16,7 +16,9 @@ constexpr int kTicksPerBeat = 480;
 constexpr int kTicksPerStep = kTicksPerBeat / 4;
 constexpr int kGateParameter = 8;
 
-std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+std::vector<uint8_t> bytesOf(const std::string& text) {
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
 
 // How long the gate stays open, in ticks, at 120 BPM and 44100 Hz: the
 // engine closes it when closeAt samples of the step remain, with
@@ -49,12 +51,18 @@ OutputFormat outputFormatOf(const std::string& path, bool abl2) {
 
 std::vector<uint8_t> encodeOutput(OutputFormat format, const PatternSnapshot& snapshot) {
   switch (format) {
-    case OutputFormat::Native: return encodeNativePattern(snapshot);
-    case OutputFormat::ABL2: return bytesOf(encodeABL2Pattern(snapshot));
-    case OutputFormat::ABL3: return bytesOf(encodeABL3Pattern(snapshot));
-    case OutputFormat::Phoscyon: return bytesOf(encodePhoscyonPattern(snapshot));
-    case OutputFormat::Midi: return patternMidiFile(snapshot);
-    case OutputFormat::None: break;
+    case OutputFormat::Native:
+      return encodeNativePattern(snapshot);
+    case OutputFormat::ABL2:
+      return bytesOf(encodeABL2Pattern(snapshot));
+    case OutputFormat::ABL3:
+      return bytesOf(encodeABL3Pattern(snapshot));
+    case OutputFormat::Phoscyon:
+      return bytesOf(encodePhoscyonPattern(snapshot));
+    case OutputFormat::Midi:
+      return patternMidiFile(snapshot);
+    case OutputFormat::None:
+      break;
   }
   return {};
 }
@@ -75,7 +83,8 @@ std::vector<uint8_t> patternMidiFile(const PatternSnapshot& snapshot) {
     smf.addEvent(static_cast<uint32_t>(i * kTicksPerStep), 0x90, key, step->accent ? 127 : 64);
     // Same-pitch slides run on; the note ends at the last step of the run.
     int last = i;
-    while (pattern.getStep(last)->slide && last + 1 < n && pattern.getStep(last + 1)->note == step->note) ++last;
+    while (pattern.getStep(last)->slide && last + 1 < n && pattern.getStep(last + 1)->note == step->note)
+      ++last;
     const Step* end = pattern.getStep(last);
     const Step* next = pattern.getStep(last + 1);
     const bool overlap = end->slide && next && isPlayableNote(next->note);

@@ -41,8 +41,10 @@ int refuse(const std::string& path, const char* reason) {
 }
 
 int badOutputName(const std::string& path) {
-  std::fprintf(stderr, "vornix-pattern: %s: the output's extension must be .303, .pat, .phptr or .mid "
-               "(--abl2 only with .pat)\n", path.c_str());
+  std::fprintf(stderr,
+               "vornix-pattern: %s: the output's extension must be .303, .pat, .phptr or .mid "
+               "(--abl2 only with .pat)\n",
+               path.c_str());
   return kExitUsage;
 }
 
@@ -52,8 +54,8 @@ int load(const std::string& path, FreshInstrument& fresh, PatternInput& input) {
   if (error == FileError::None) error = fresh.load(input);
   if (error != FileError::None) return refuse(path, describe(error));
   for (int step : input.file.disabledSteps)
-    std::fprintf(stderr, "vornix-pattern: %s: warning: step %d: note out of range, made a rest\n", path.c_str(),
-                 step + 1);
+    std::fprintf(stderr, "vornix-pattern: %s: warning: step %d: note out of range, made a rest\n",
+                 path.c_str(), step + 1);
   return 0;
 }
 
@@ -66,7 +68,8 @@ int writeOutput(const std::string& path, OutputFormat format, const PatternSnaps
 
 // The bank at `path` and its records; 0 or the exit code.
 int loadBank(const std::string& path, std::vector<uint8_t>& bank, std::vector<BankRecord>& records) {
-  if (const FileError error = readWholeFile(path, bank); error != FileError::None) return refuse(path, describe(error));
+  if (const FileError error = readWholeFile(path, bank); error != FileError::None)
+    return refuse(path, describe(error));
   if (!readBankRecords(bank, records)) return refuse(path, describe(FileError::BadChunk));
   return 0;
 }
@@ -74,7 +77,10 @@ int loadBank(const std::string& path, std::vector<uint8_t>& bank, std::vector<Ba
 // Length of the well-formed UTF-8 sequence at text[i] (2..4), or 0.
 size_t utf8Sequence(const std::string& text, size_t i) {
   const unsigned char c = static_cast<unsigned char>(text[i]);
-  const size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+  const size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                        : c >= 0xE0 && c <= 0xEF ? 3
+                        : c >= 0xF0 && c <= 0xF4 ? 4
+                                                 : 0;
   if (length == 0 || i + length > text.size()) return 0;
   for (size_t k = 1; k < length; ++k)
     if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
@@ -125,11 +131,16 @@ std::string noteName(int note) {
 
 const char* formatName(PatternFormat format) {
   switch (format) {
-    case PatternFormat::Native: return "native";
-    case PatternFormat::ABL2: return "abl2";
-    case PatternFormat::ABL3: return "abl3";
-    case PatternFormat::Phoscyon: return "phoscyon";
-    case PatternFormat::Bank: return "bank";
+    case PatternFormat::Native:
+      return "native";
+    case PatternFormat::ABL2:
+      return "abl2";
+    case PatternFormat::ABL3:
+      return "abl3";
+    case PatternFormat::Phoscyon:
+      return "phoscyon";
+    case PatternFormat::Bank:
+      return "bank";
   }
   return "";
 }
@@ -165,7 +176,8 @@ int show(const std::string& path, bool json) {
   for (int i = 0; i < pattern.getNBStep(); ++i) {
     const Step* step = pattern.getStep(i);
     text += std::string(i ? ", " : "") + "{\"note\": " + std::to_string(step->note) +
-            ", \"slide\": " + (step->slide ? "true" : "false") + ", \"accent\": " + (step->accent ? "true" : "false") + "}";
+            ", \"slide\": " + (step->slide ? "true" : "false") +
+            ", \"accent\": " + (step->accent ? "true" : "false") + "}";
   }
   text += "], \"parameters\": [";
   for (int i = 0; i < kFileParameterCount; ++i) text += (i ? ", " : "") + jsonNumber(synth.getParameter(i));
@@ -185,7 +197,8 @@ int bankList(const std::string& path, bool json) {
   std::string text = "{\"patterns\": [";
   for (size_t i = 0; i < records.size(); ++i) {
     text += std::string(i ? ", " : "") + "{\"index\": " + std::to_string(records[i].index) +
-            ", \"name\": " + jsonString(records[i].name) + ", \"length\": " + std::to_string(records[i].length) + "}";
+            ", \"name\": " + jsonString(records[i].name) +
+            ", \"length\": " + std::to_string(records[i].length) + "}";
   }
   std::printf("%s]}\n", text.c_str());
   return 0;
@@ -216,7 +229,8 @@ int bankInsert(const std::string& path, int index, const std::string& in) {
   FreshInstrument fresh;
   PatternInput input;
   if (const int rc = load(in, fresh, input)) return rc;
-  const std::vector<uint8_t> updated = replaceBankPattern(bank, *record, fresh.synth().patternSnapshot().pattern);
+  const std::vector<uint8_t> updated =
+      replaceBankPattern(bank, *record, fresh.synth().patternSnapshot().pattern);
   if (writeFileAtomically(path, updated.data(), updated.size())) return 0;
   std::fprintf(stderr, "vornix-pattern: %s: cannot write the file\n", path.c_str());
   return kExitCannotWrite;
@@ -225,19 +239,21 @@ int bankInsert(const std::string& path, int index, const std::string& in) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Converts, shows and edits Vornix pattern files (.303), ABL2/ABL3 (.pat) and Phoscyon (.phptr) "
-               "patterns and banks (.b303). Exit codes: 0 done, 1 input refused, 2 bad usage, 4 output not "
-               "written.",
-               "vornix-pattern"};
+  CLI::App app{
+      "Converts, shows and edits Vornix pattern files (.303), ABL2/ABL3 (.pat) and Phoscyon (.phptr) "
+      "patterns and banks (.b303). Exit codes: 0 done, 1 input refused, 2 bad usage, 4 output not "
+      "written.",
+      "vornix-pattern"};
   app.require_subcommand(1);
   std::string in, out, file;
   int index = 0;
   bool abl2 = false, json = false;
   const auto range = CLI::Range(0, Song::kNumPatterns - 1);
 
-  CLI::App* convertCmd = app.add_subcommand("convert", "import IN into a fresh instrument's current pattern "
-                                                       "with its parameters or settings, export OUT "
-                                                       "(.303, .pat, .phptr or .mid by its extension)");
+  CLI::App* convertCmd = app.add_subcommand("convert",
+                                            "import IN into a fresh instrument's current pattern "
+                                            "with its parameters or settings, export OUT "
+                                            "(.303, .pat, .phptr or .mid by its extension)");
   convertCmd->add_option("IN", in, "pattern or bank file")->required();
   convertCmd->add_option("OUT", out, "file to write")->required();
   convertCmd->add_flag("--abl2", abl2, "write a .pat file as ABL2 instead of ABL3");
@@ -256,8 +272,9 @@ int main(int argc, char** argv) {
   extractCmd->add_option("INDEX", index, "pattern index 0..63")->required()->check(range);
   extractCmd->add_option("OUT", out, "file to write (.303, .pat, .phptr or .mid)")->required();
   extractCmd->add_flag("--abl2", abl2, "write a .pat file as ABL2 instead of ABL3");
-  CLI::App* insertCmd = bankCmd->add_subcommand("insert", "replace pattern INDEX with IN's steps, length and "
-                                                          "name; every other byte stays");
+  CLI::App* insertCmd = bankCmd->add_subcommand("insert",
+                                                "replace pattern INDEX with IN's steps, length and "
+                                                "name; every other byte stays");
   insertCmd->add_option("FILE", file, "bank file")->required();
   insertCmd->add_option("INDEX", index, "pattern index 0..63")->required()->check(range);
   insertCmd->add_option("IN", in, "pattern file")->required();

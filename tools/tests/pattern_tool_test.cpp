@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -32,7 +31,9 @@ ToolRun tool(const std::string& args) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(kDir + "/out.txt"), slurp(kDir + "/err.txt")};
 }
 
-void put(const std::string& name, const std::string& bytes) { std::ofstream(kDir + "/" + name, std::ios::binary) << bytes; }
+void put(const std::string& name, const std::string& bytes) {
+  std::ofstream(kDir + "/" + name, std::ios::binary) << bytes;
+}
 std::string get(const std::string& name) { return slurp(kDir + "/" + name); }
 
 // A fresh instrument's bank: 2, 0, 29, 29 floats (left 0 here), 64 records
@@ -50,7 +51,8 @@ std::string freshBank() {
 
 // Two ABL3 steps: note 25 - 3 = 22 with accent, and 25 + 40 + 12 = 77,
 // outside the range, a rest. Tune 1, Cutoff 0.48 / 2.4 = 0.2.
-const char* const kAbl3 = "; ABL3 Meta tag: 2\r\n; Tune: 1.000000 Cutoff: 0.480000\r\n-3 0 0 1 0 1 \r\n40 0 1 0 0 1 \r\n";
+const char* const kAbl3 =
+    "; ABL3 Meta tag: 2\r\n; Tune: 1.000000 Cutoff: 0.480000\r\n-3 0 0 1 0 1 \r\n40 0 1 0 0 1 \r\n";
 
 TEST(PatternTool, EverySubcommandAndExitCode) {
   std::filesystem::remove_all(kDir);
@@ -62,19 +64,23 @@ TEST(PatternTool, EverySubcommandAndExitCode) {
   EXPECT_NE(run.err.find("step 2: note out of range"), std::string::npos) << run.err;
   // A fresh instrument's values with Tune, Cutoff, Gate 0.5 and Groove 0
   // applied and the 2-step pattern current ("NB STEP" 1/63).
-  EXPECT_EQ(run.out,
-            "{\"format\": \"abl3\", \"name\": \"in\", \"length\": 2, \"steps\": [{\"note\": 22, \"slide\": false, "
-            "\"accent\": true}, {\"note\": 0, \"slide\": false, \"accent\": false}], \"parameters\": [1, 0, 1, 0.2, "
-            "0.919375, 0.170625, 0.9, 0.304375, 0.5, 0, 0.015873017, 1, 0, 1, 0, 0, 1, 0, 0.5, 0.3, 0.3, 0.5, 0, 0, "
-            "0, 0.5, 0, 0.30769232, 0]}\n");
+  EXPECT_EQ(
+      run.out,
+      "{\"format\": \"abl3\", \"name\": \"in\", \"length\": 2, \"steps\": [{\"note\": 22, \"slide\": false, "
+      "\"accent\": true}, {\"note\": 0, \"slide\": false, \"accent\": false}], \"parameters\": [1, 0, 1, "
+      "0.2, "
+      "0.919375, 0.170625, 0.9, 0.304375, 0.5, 0, 0.015873017, 1, 0, 1, 0, 0, 1, 0, 0.5, 0.3, 0.3, 0.5, 0, "
+      "0, "
+      "0, 0.5, 0, 0.30769232, 0]}\n");
 
   // Through the native file (12 + 3 x 2 + 2 + 116 bytes) to ABL2.
   ASSERT_EQ(tool("convert in.pat out.303").exitCode, 0);
   EXPECT_EQ(get("out.303").size(), 136u);
   ASSERT_EQ(tool("convert out.303 back.pat --abl2").exitCode, 0);
-  EXPECT_EQ(get("back.pat"),
-            "; ABL2 Meta tag: 2\r\n ; Tune: 1.000000 Cutoff: 0.480000 Resonance: 0.919375 Envmod: 0.170625 "
-            "Decay: 0.900000 Accent: 0.304375 Waveform: 0.000000 Volume: 1.000000\r\na-3 1 0 1 \r\nc-2 0 0 0 \r\n");
+  EXPECT_EQ(
+      get("back.pat"),
+      "; ABL2 Meta tag: 2\r\n ; Tune: 1.000000 Cutoff: 0.480000 Resonance: 0.919375 Envmod: 0.170625 "
+      "Decay: 0.900000 Accent: 0.304375 Waveform: 0.000000 Volume: 1.000000\r\na-3 1 0 1 \r\nc-2 0 0 0 \r\n");
 
   // MIDI key 22 + 35 = 57 at velocity 127, released after 73 ticks: the
   // accented gate at "Gate" 0.5 is 5512 - 5512 x 0.5263158 x 0.75 = 3336
@@ -93,12 +99,14 @@ TEST(PatternTool, EverySubcommandAndExitCode) {
   const std::string inserted = get("bank.b303");
   ASSERT_EQ(inserted.size(), bank.size() - 42);
   EXPECT_TRUE(inserted.substr(0, 654) == bank.substr(0, 654));
-  EXPECT_EQ(inserted.substr(654, 136), std::string("\x03\x02\x16\x00\x01\x00\x00\x00\x02in", 11) + std::string(125, '\0'));
+  EXPECT_EQ(inserted.substr(654, 136),
+            std::string("\x03\x02\x16\x00\x01\x00\x00\x00\x02in", 11) + std::string(125, '\0'));
   EXPECT_TRUE(inserted.substr(790) == bank.substr(832));
 
   ASSERT_EQ(tool("bank extract bank.b303 3 three.phptr").exitCode, 0);
-  EXPECT_NE(get("three.phptr").find("<Step note=\"-3\" octaveUp=\"0\" octaveDown=\"0\" gate=\"1\" accent=\"1\""),
-            std::string::npos);
+  EXPECT_NE(
+      get("three.phptr").find("<Step note=\"-3\" octaveUp=\"0\" octaveDown=\"0\" gate=\"1\" accent=\"1\""),
+      std::string::npos);
 
   // 1: a native file shorter than its step count says; the existing output stays.
   put("short.303", std::string("knt3patt\x01\x10\x0d\x00", 12));
