@@ -75,43 +75,37 @@ class FilterTest : public ::testing::Test {
 };
 
 TEST(OnePole, LowpassStepsHoldAndPass) {
+  // By hand: s += (x - s) a; a = 1 passes x, a = 0 holds.
   tbiquadFIR f;
-  // a = 0.25 on 1, 1, 1, 0, -2 by hand: s += (x - s) / 4.
-  const double in[] = {1, 1, 1, 0, -2}, want[] = {0.25, 0.4375, 0.578125, 0.43359375, -0.1748046875};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(IIR_FIRlp(f, 0.25L, in[i]), want[i]) << i;
-  EXPECT_EQ(IIR_FIRlp(f, 1.0L, 0.3L), 0.3L);   // a = 1 passes
-  EXPECT_EQ(IIR_FIRlp(f, 0.0L, -5.0L), 0.3L);  // a = 0 holds
-  IIR_resetFIR(f);
-  EXPECT_EQ(f.s0, 0.0L);
+  const double steps[][3] = {{0.25, 1, 0.25}, {0.25, 1, 0.4375}, {0.25, 1, 0.578125}, {0.25, 0, 0.43359375},
+                             {0.25, -2, -0.1748046875}, {1, 0.3, 0.3}, {0, -5, 0.3}};
+  for (const auto& s : steps) EXPECT_EQ(double(IIR_FIRlp(f, s[0], s[1])), s[2]) << s[0] << " " << s[1];
 }
 
-TEST_F(FilterTest, HighPassStepAlternationAndClamp) {
-  tbiquad t;
-  std::vector<long double> y;
-  for (int i = 0; i < kLen; ++i) y.push_back(IIR_doIIRhigh(t, 0.0068027f, 0.5L));
-  expectPicked(y, kHighStep, "step 0.5");
-  long double last = 0;
-  for (int i = 0; i < 20000; ++i) last = IIR_doIIRhigh(t, 0.0068027f, 0.5L);
-  EXPECT_LT(std::fabs(double(last)), 1e-30);  // ~ n^2 (1 - a)^n
-  EXPECT_EQ(t.s3, 0.0L);                      // spare slot untouched
-
-  IIR_resetIIR(t);
-  EXPECT_TRUE(t.s0 == 0 && t.s1 == 0 && t.s2 == 0);
-  y.clear();
-  for (int i = 0; i < kLen; ++i) y.push_back(IIR_doIIRhigh(t, 0.3L, i % 2 ? -0.8L : 0.8L));
-  expectPicked(y, kHighAlt, "+-0.8");
-
-  // A step of 3 gives 3 (1 - a)^3 = 2.94, clamped, while the first section
-  // keeps its unclamped state 3 a.
-  IIR_resetIIR(t);
-  EXPECT_EQ(IIR_doIIRhigh(t, 0.0068027f, 3.0L), 1.0L);
-  EXPECT_NEAR(double(t.s0), 3 * 0.0068027, 1e-9);
-  IIR_resetIIR(t);
-  EXPECT_EQ(IIR_doIIRhigh(t, 0.0068027f, -3.0L), -1.0L);
-  // By hand, a = 0.5: 3 then 0 give 0.375 (states 1.5, 0.75, 0.375), then
-  // -0.5625 (states 0.75, 0, -0.1875).
-  IIR_resetIIR(t);
-  EXPECT_EQ(IIR_doIIRhigh(t, 0.5L, 3.0L), 0.375L);
+TEST_F(FilterTest, HighPassMatchesModelAndLimitsItsOutput) {
+  const struct {
+    long double a;
+    bool alternate;  // +-0.8 every other sample, else a step of 0.5
+    const double* ref;
+  } runs[] = {{0.0068027f, false, kHighStep}, {0.3L, true, kHighAlt}};
+  for (const auto& r : runs) {
+    tbiquad t;
+    std::vector<long double> y;
+    for (int i = 0; i < kLen; ++i) y.push_back(IIR_doIIRhigh(t, r.a, r.alternate ? (i % 2 ? -0.8L : 0.8L) : 0.5L));
+    expectPicked(y, r.ref, r.alternate ? "+-0.8" : "step 0.5");
+    EXPECT_EQ(t.s3, 0.0L);  // spare slot untouched
+  }
+  // By hand: a step of 3 gives 3 (1 - a)^3 = 2.94, limited to 1, while the
+  // sections keep their unlimited states (the first 3 a); at a = 0.5, 3 then
+  // 0 give 0.375 (states 1.5, 0.75, 0.375), then -0.5625 (0.75, 0, -0.1875).
+  const long double cases[][4] = {{0.0068027f, 3, 1, 3 * 0.0068027f}, {0.0068027f, -3, -1, -3 * 0.0068027f},
+                                  {0.5L, 3, 0.375L, 1.5L}};
+  for (const auto& c : cases) {
+    tbiquad t;
+    EXPECT_EQ(IIR_doIIRhigh(t, c[0], c[1]), c[2]) << double(c[1]);
+    EXPECT_NEAR(double(t.s0), double(c[3]), 1e-9);
+  }
+  tbiquad t{1.5L, 0.75L, 0.375L};
   EXPECT_EQ(IIR_doIIRhigh(t, 0.5L, 0.0L), -0.5625L);
   EXPECT_TRUE(t.s0 == 0.75L && t.s1 == 0.0L && t.s2 == -0.1875L);
 }
