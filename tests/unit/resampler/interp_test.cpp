@@ -1,93 +1,85 @@
-// The interpolators and the decimator: table shapes, phase sums, measured
-// responses against the design targets, and the decimator's phase filter.
-// Expected numbers come from reference_values.py beside this file.
-#include "resampler/Downsampler2Flt.h"
-#include "resampler/InterpPack.h"
-#include "resampler/ResamplerFlt.h"
-
+// What the table player is built from: the interpolators, the decimator, the
+// mip-map pyramid and the source waveforms, against measured responses and
+// the numbers of reference_values.py beside this file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <numeric>
 #include <vector>
+
+#include "resampler/Downsampler2Flt.h"
+#include "resampler/InterpPack.h"
+#include "resampler/MipMapFlt.h"
+#include "resampler/ResamplerFlt.h"
+#include "resampler/WaveSources.h"
 
 namespace {
 
-// Response of an impulse sampled 64 times per table sample, at f cycles per
-// table sample (1 = the table rate).
-double impulse_gain(const double* imp, int len, double f) {
-  std::complex<double> s = 0.0;
-  for (int k = 0; k < len; ++k) {
-    s += imp[k] * std::polar(1.0, -2.0 * M_PI * f * k / 64.0);
-  }
-  return std::abs(s) / 64.0;
-}
+using Samples = std::vector<float>;
 
+// |sum c[k] e^(-2 pi i f k / step)| / norm: the response of an impulse
+// sampled `step` times per table sample (or of a plain FIR at step 1).
+double gain(const double* c, int len, double f, double step = 64.0) {
+  std::complex<double> s = 0.0;
+  for (int k = 0; k < len; ++k) s += c[k] * std::polar(1.0, -2.0 * M_PI * f * k / step);
+  return std::abs(s) / step;
+}
 double db(double g) { return 20.0 * std::log10(g); }
 
-TEST(InterpPack, TableShapesAndPhaseSums) {
-  const double* t1 = rspl::InterpPack::_fir_1x_coef_arr;
-  const double* t2 = rspl::InterpPack::_fir_2x_coef_arr;
+// Amplitude of a sine at f cycles per sample in x[from, to), by correlation.
+double amplitude(const Samples& x, int from, int to, double f) {
+  std::complex<double> acc = 0.0;
+  for (int i = from; i < to; ++i) acc += double(x[size_t(i)]) * std::polar(1.0, -2.0 * M_PI * f * i);
+  return 2.0 * std::abs(acc) / (to - from);
+}
+
+Samples sine(int n, double f, double amp = 1.0) {
+  Samples v(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) v[size_t(i)] = float(amp * std::sin(2.0 * M_PI * f * i));
+  return v;
+}
+
+TEST(InterpPack, ShapesResponsesAndInterpolation) {
+  const double* t1 = rspl::InterpPack::_fir_1x_coef_arr;  // 24 taps x 64 phases
+  const double* t2 = rspl::InterpPack::_fir_2x_coef_arr;  // 12 taps x 64 phases
+  EXPECT_DOUBLE_EQ(*std::max_element(t1, t1 + 24 * 64), t1[12 * 64]);
   EXPECT_DOUBLE_EQ(t1[12 * 64], 0.96494);
   EXPECT_DOUBLE_EQ(t2[6 * 64], 1.159896529);
-  EXPECT_DOUBLE_EQ(*std::max_element(t1, t1 + 24 * 64), 0.96494);
-  EXPECT_DOUBLE_EQ(*std::max_element(t2, t2 + 12 * 64), 1.159896529);
-  for (int k = 1; k < 12 * 64; ++k) {
-    ASSERT_NEAR(t1[12 * 64 + k], t1[12 * 64 - k], 1e-12) << k;  // symmetric
-  }
-
+  for (int k = 1; k < 12 * 64; ++k) ASSERT_NEAR(t1[12 * 64 + k], t1[12 * 64 - k], 1e-12) << k;  // symmetric
   const auto pack = std::make_unique<rspl::InterpPack>();
   for (int ph = 0; ph < 64; ++ph) {
-    double s1 = 0.0, s2 = 0.0;
-    for (int t = 0; t < 24; ++t) {
-      s1 += pack->get_coef_1x(ph, t);
-    }
-    for (int t = 0; t < 12; ++t) {
-      s2 += pack->get_coef_2x(ph, t);
-    }
+    double s1 = 0.0, s2 = 0.0;  // every phase sums to 1
+    for (int t = 0; t < 24; ++t) s1 += pack->get_coef_1x(ph, t);
+    for (int t = 0; t < 12; ++t) s2 += pack->get_coef_2x(ph, t);
     EXPECT_NEAR(s1, 1.0, 3e-4) << ph;
     EXPECT_NEAR(s2, 1.0, 3e-4) << ph;
   }
-  // Phase 0 puts the peak on the tap of sample I (tap 11 / tap 5).
-  EXPECT_FLOAT_EQ(pack->get_coef_1x(0, 11), 0.96494f);
+  EXPECT_FLOAT_EQ(pack->get_coef_1x(0, 11), 0.96494f);  // phase 0 peaks on the tap of sample I
   EXPECT_FLOAT_EQ(pack->get_coef_2x(0, 5), 1.159896529f);
-  EXPECT_EQ(rspl::InterpPack::get_len_pre(), 12);
-  EXPECT_EQ(rspl::InterpPack::get_len_post(), 12);
-}
 
-TEST(InterpPack, MeasuredResponses) {
-  const double* t1 = rspl::InterpPack::_fir_1x_coef_arr;
-  const double* t2 = rspl::InterpPack::_fir_2x_coef_arr;
-  // 24 taps: flat to 0.4 of the table rate, images above 0.75 rejected.
-  EXPECT_NEAR(db(impulse_gain(t1, 24 * 64, 0.2)), 0.0, 0.01);
-  EXPECT_NEAR(db(impulse_gain(t1, 24 * 64, 0.4)), 0.0, 0.1);
-  // 12 taps: the whole level (to 0.45) passes; above 0.8 rejected.
-  EXPECT_NEAR(db(impulse_gain(t2, 12 * 64, 0.3)), 0.0, 0.01);
-  EXPECT_NEAR(db(impulse_gain(t2, 12 * 64, 0.45)), 0.0, 0.5);
+  // 24 taps: flat to 0.4 of the table rate, above 0.75 rejected; 12 taps:
+  // the whole level (to 0.45) passes, above 0.8 rejected.
+  EXPECT_NEAR(db(gain(t1, 24 * 64, 0.2)), 0.0, 0.01);
+  EXPECT_NEAR(db(gain(t1, 24 * 64, 0.4)), 0.0, 0.1);
+  EXPECT_NEAR(db(gain(t2, 12 * 64, 0.3)), 0.0, 0.01);
+  EXPECT_NEAR(db(gain(t2, 12 * 64, 0.45)), 0.0, 0.5);
   for (double f = 0.75; f <= 3.0; f += 0.01) {
-    ASSERT_LT(db(impulse_gain(t1, 24 * 64, f)), -75.0) << f;
+    ASSERT_LT(db(gain(t1, 24 * 64, f)), -75.0) << f;
+    ASSERT_LT(db(gain(t2, 12 * 64, f + 0.05)), -68.0) << f + 0.05;
   }
-  for (double f = 0.8; f <= 3.0; f += 0.01) {
-    ASSERT_LT(db(impulse_gain(t2, 12 * 64, f)), -68.0) << f;
-  }
-}
 
-TEST(InterpPack, InterpolatesBetweenSamples) {
-  // A slow sine: both interpolators return the sine at fractional places.
-  std::vector<float> table(400);
-  for (int i = 0; i < 400; ++i) {
-    table[i] = float(std::sin(2.0 * M_PI * 0.02 * (i - 100)));
-  }
-  const float* base = table.data() + 100;  // 100 samples of margin
-  const auto pack = std::make_unique<rspl::InterpPack>();
+  // A slow sine comes back at fractional places from both interpolators;
+  // the block form advances the head by its step and halves (oversampled).
+  const Samples table = sine(400, 0.02);
+  const float* base = table.data() + 100;  // 100 samples of margin; the sine is shifted by 100 samples = 2 cycles
   for (int64_t pos = int64_t(10) << 32; pos < (int64_t(200) << 32); pos += 0x3A5C1E2Bll) {
-    const double x = double(pos) / 4294967296.0;
-    const double expected = std::sin(2.0 * M_PI * 0.02 * x);
-    ASSERT_NEAR(pack->interp_norm_at(base, pos), expected, 2e-4) << x;
-    ASSERT_NEAR(pack->interp_ovrspl_at(base, pos), expected, 2e-4) << x;
+    const double expected = std::sin(2.0 * M_PI * 0.02 * double(pos) / 4294967296.0);
+    ASSERT_NEAR(pack->interp_norm_at(base, pos), expected, 2e-4);
+    ASSERT_NEAR(pack->interp_ovrspl_at(base, pos), expected, 2e-4);
   }
-  // Block forms advance the head by its step; the oversampled one halves.
   rspl::BaseVoiceState v;
   v._table_ptr = base;
   v._pos = int64_t(20) << 32;
@@ -98,74 +90,120 @@ TEST(InterpPack, InterpolatesBetweenSamples) {
   EXPECT_NEAR(out[4], 0.5 * std::sin(2.0 * M_PI * 0.02 * 23.0), 1e-4);
 }
 
-TEST(Downsampler2Flt, CoefficientsGiveTheDesignedResponse) {
-  for (int i = 0; i < 7; ++i) {
-    EXPECT_GT(rspl::ResamplerFlt::_dwnspl_coef_arr[i], 0.0);
-    EXPECT_LT(rspl::ResamplerFlt::_dwnspl_coef_arr[i], 1.0);
-  }
-  // Steady-state amplitude for a sine at f cycles per input sample.
-  auto measure = [](double f) {
+TEST(Downsampler2Flt, ResponseAndPhaseFilter) {
+  // Steady-state gain for a sine at f cycles per input sample (from
+  // reference_values.py: 2 in the pass band, -93.9 dB at 0.3).
+  const double gains[][3] = {{0.05, 2.0, 1e-3}, {0.2, 2.0, 1e-3}, {0.24, 1.997483705, 1e-3}, {0.245, 1.948505056, 2e-3},
+                             {0.3, 0.0, 2e-4}, {0.4, 0.0, 2e-4}};
+  for (const auto& g : gains) {
     rspl::Downsampler2Flt d;
     d.set_coefs(rspl::ResamplerFlt::_dwnspl_coef_arr);
-    const int n = 8192;
-    std::vector<float> in(2 * n), out(n);
-    for (int i = 0; i < 2 * n; ++i) {
-      in[i] = float(std::sin(2.0 * M_PI * f * i));
-    }
-    d.downsample_block(out.data(), in.data(), n);
-    // Amplitude at the output frequency 2f by correlation over the
-    // second half (the filter has settled).
-    std::complex<double> acc = 0.0;
-    for (int i = n / 2; i < n; ++i) {
-      acc += double(out[i]) * std::polar(1.0, -2.0 * M_PI * 2.0 * f * i);
-    }
-    return 2.0 * std::abs(acc) / (n / 2);
-  };
-  // From reference_values.py: gain 2 in the pass band, 1.4142 at 0.25.
-  EXPECT_NEAR(measure(0.05), 2.0, 1e-3);
-  EXPECT_NEAR(measure(0.2), 2.0, 1e-3);
-  EXPECT_NEAR(measure(0.24), 1.997483705, 1e-3);
-  EXPECT_NEAR(measure(0.245), 1.948505056, 2e-3);
-  EXPECT_LT(measure(0.3), 2.0 * 1e-4);  // -93.9 dB, above float noise
-  EXPECT_LT(measure(0.4), 2.0 * 1e-4);
-}
-
-TEST(Downsampler2Flt, PhaseFilterMatchesDecimatorAndSwitchesCleanly) {
-  // The same sine given at the output rate (phase_block) and at twice
-  // the rate with half amplitude (downsample_block, as behind the 0.5
-  // interpolator) comes out identical in the pass band.
-  const double f_out = 0.03;
+    Samples out(8192);
+    d.downsample_block(out.data(), sine(2 * 8192, g[0]).data(), 8192);
+    EXPECT_NEAR(amplitude(out, 4096, 8192, 2.0 * g[0]), g[1], g[2]) << g[0];
+  }
+  // The same sine at the output rate (phase_block) and at twice the rate
+  // with half amplitude (downsample_block, as behind the 0.5 interpolator)
+  // comes out the same; switching from the phase filter to decimation, with
+  // branch A rebuilt from the odd samples it missed, continues as if it had
+  // been decimating all along.
   const int n = 2000;
-  rspl::Downsampler2Flt a, b;
-  a.set_coefs(rspl::ResamplerFlt::_dwnspl_coef_arr);
-  b.set_coefs(rspl::ResamplerFlt::_dwnspl_coef_arr);
-  std::vector<float> x1(n), x2(2 * n), y1(n), y2(n);
-  for (int i = 0; i < n; ++i) {
-    x1[i] = float(std::sin(2.0 * M_PI * f_out * i));
-  }
-  for (int i = 0; i < 2 * n; ++i) {
-    x2[i] = float(0.5 * std::sin(2.0 * M_PI * f_out * 0.5 * i));
-  }
+  const Samples x1 = sine(n, 0.03), x2 = sine(2 * n, 0.015, 0.5);
+  rspl::Downsampler2Flt a, b, c;
+  for (auto* d : {&a, &b, &c}) d->set_coefs(rspl::ResamplerFlt::_dwnspl_coef_arr);
+  Samples y1(n), y2(n), y3(n), odd(160);
   a.phase_block(y1.data(), x1.data(), n);
   b.downsample_block(y2.data(), x2.data(), n);
-  for (int i = n / 2; i < n; ++i) {
-    ASSERT_NEAR(y1[i], y2[i], 2e-4) << i;
-  }
-  // Switching one decimator from the phase filter to decimation mid-signal,
-  // with branch A rebuilt from the odd samples it missed, continues exactly
-  // as if it had been decimating all along.
-  rspl::Downsampler2Flt c;
-  c.set_coefs(rspl::ResamplerFlt::_dwnspl_coef_arr);
-  std::vector<float> y3(n), odd(160);
   c.phase_block(y3.data(), x1.data(), n / 2);
-  for (int k = 0; k < 160; ++k) {
-    odd[k] = x2[size_t(n - 2 * 160 + 2 * k + 1)];
-  }
+  for (int k = 0; k < 160; ++k) odd[size_t(k)] = x2[size_t(n - 320 + 2 * k + 1)];
   c.prime_branch_a(odd.data(), 160);
   c.downsample_block(y3.data() + n / 2, x2.data() + n, n / 2);
   for (int i = n / 4; i < n; ++i) {
-    ASSERT_NEAR(y3[i], y2[i], 2e-4) << i;
+    ASSERT_NEAR(y1[size_t(std::max(i, n / 2))], y2[size_t(std::max(i, n / 2))], 2e-4) << i;
+    ASSERT_NEAR(y3[size_t(i)], y2[size_t(i)], 2e-4) << i;
   }
+}
+
+TEST(MipMapFlt, FilterLayoutAndLevels) {
+  const double* coefs = rspl::ResamplerFlt::_fir_mip_map_coef_arr;
+  for (int k = 0; k < 40; ++k) EXPECT_EQ(coefs[k], coefs[80 - k]) << k;  // centred: levels are not shifted
+  // Flat to 0.22 within +-0.0024 around the DC gain 1.0024222114, -90 dB
+  // from 0.28, -3 dB at 0.23954 (reference_values.py).
+  for (int i = 0; i <= 5000; ++i) {
+    const double f = 0.5 * i / 5000.0, g = gain(coefs, 81, f, 1.0);
+    if (f <= 0.22) {
+      ASSERT_NEAR(g, 1.0, 0.0025) << f;
+    } else if (f >= 0.28) {
+      ASSERT_LT(db(g), -90.0) << f;
+    }
+  }
+  EXPECT_NEAR(gain(coefs, 81, 0.0, 1.0), 1.0024222114, 1e-9);
+  EXPECT_GT(gain(coefs, 81, 0.2393, 1.0), std::pow(10.0, -3.0 / 20.0));
+  EXPECT_LT(gain(coefs, 81, 0.2398, 1.0), std::pow(10.0, -3.0 / 20.0));
+
+  // Layout: halving lengths, 80-sample margins, filled in pieces.
+  rspl::MipMapFlt mm;
+  mm.init_sample(1000, 12, 12, 5, coefs, 81);
+  const Samples ones(1000, 1.0f);
+  EXPECT_TRUE(mm.fill_sample(ones.data(), 999));
+  EXPECT_FALSE(mm.is_ready());
+  EXPECT_FALSE(mm.fill_sample(ones.data(), 1));
+  EXPECT_EQ(mm.get_add_len_pre(), 80);
+  const int lens[] = {1000, 500, 250, 125, 63};
+  for (int l = 0; l < 5; ++l) {
+    EXPECT_EQ(mm.get_lev_len(l), lens[l]);
+    // Level L of a constant holds the DC gain^L in its middle.
+    EXPECT_NEAR(mm.use_table(l)[lens[l] / 2], std::pow(1.0024222114, l), 1e-5) << l;
+  }
+  const float* l0 = mm.use_table(0);
+  EXPECT_TRUE(l0[-80] == 0.0f && l0[-1] == 0.0f && l0[1079] == 0.0f);
+  // Level 1 edges: partial sums of the filter, 20 samples into the margin.
+  const float* l1 = mm.use_table(1);
+  EXPECT_NEAR(l1[-1], -0.0614408637, 1e-6);
+  EXPECT_NEAR(l1[-20], 0.0001991613, 1e-9);
+  EXPECT_TRUE(l1[-21] == 0.0f && l1[520] == 0.0f && l1[519] != 0.0f);
+
+  // A sine at 0.1 cycles per level-0 sample reappears on level 1 at 0.2,
+  // in phase, with the filter's gain there; one at 0.35 (|H| = 2.4e-5)
+  // would alias to 0.3 and is removed.
+  for (double f : {0.1, 0.35}) {
+    rspl::MipMapFlt m;
+    m.init_sample(4096, 12, 12, 2, coefs, 81);
+    m.fill_sample(sine(4096, f).data(), 4096);
+    const Samples level1(m.use_table(1) + 100, m.use_table(1) + 1948);
+    EXPECT_NEAR(amplitude(level1, 0, int(level1.size()), 2.0 * f), f < 0.2 ? 1.0020548318 : 0.0, f < 0.2 ? 1e-3 : 3e-5);
+    if (f < 0.2) {
+      EXPECT_NEAR(m.use_table(1)[1000], 1.0020548318 * std::sin(2.0 * M_PI * f * 2000), 1e-3);
+    }
+  }
+}
+
+TEST(WaveSources, SawSquareAndRecordedSquare) {
+  Samples saw(3000), sq(2048);
+  rspl::generate_steady_saw(saw.data(), 3000, 1024);
+  rspl::generate_steady_square(sq.data(), 2048, 1024);
+  // Each saw cycle runs from -1 to +1 exactly, in steps of 2 / 1023.
+  const std::pair<int, double> sawPoints[] = {{0, -1.0}, {1, -1.0 + 2.0 / 1023}, {1023, 1.0}, {1024, -1.0}, {2559, -1.0 + 511 * 2.0 / 1023}};
+  for (auto [i, v] : sawPoints) EXPECT_FLOAT_EQ(saw[size_t(i)], float(v)) << i;
+  EXPECT_EQ(std::count(sq.begin(), sq.begin() + 512, -1.0f) + std::count(sq.begin() + 512, sq.begin() + 1024, 1.0f), 1024);
+  EXPECT_EQ(sq[1024], -1.0f);
+
+  // The recorded square cycle: samples that define its shape (to three
+  // decimals), its extremes, and where it is positive.
+  const float* v = rspl::squarevirus;
+  const std::pair<int, float> points[] = {{0, -0.437f},   {2, 0.218f},    {3, 0.773f},   {64, 0.938f},
+                                          {256, 0.684f},  {512, 0.417f},  {525, 0.353f}, {526, -0.126f},
+                                          {527, -0.774f}, {576, -0.960f}, {800, -0.677f}, {992, -0.467f}};
+  for (auto [i, value] : points) EXPECT_NEAR(v[i], value, 0.0005f) << i;
+  const auto [mn, mx] = std::minmax_element(v, v + rspl::kSquareVirusLen);
+  EXPECT_NEAR(*mn, -0.96605f, 1e-5f);
+  EXPECT_NEAR(*mx, 0.93803f, 1e-5f);
+  EXPECT_NEAR(std::accumulate(v, v + rspl::kSquareVirusLen, 0.0) / rspl::kSquareVirusLen, 0.00004, 0.00002);
+  EXPECT_EQ(std::count_if(v + 2, v + 526, [](float x) { return x > 0.0f; }), 524);
+  EXPECT_EQ(std::count_if(v + 526, v + 1024, [](float x) { return x < 0.0f; }), 498);
+  Samples src(2048);
+  rspl::generate_squarevirus(src.data(), 2048);
+  EXPECT_FLOAT_EQ(src[1024 + 64], float(v[64] / 1.5 * 1.5979444));
 }
 
 }  // namespace
