@@ -58,16 +58,29 @@ TEST(Delay, LengthsFromTimeSyncTempoAndRate) {
     float time;
     int length;
   } steps[] = {
-      {0, 0, 0, 0.5f, 22050},  {1, 0, 0, 0.5f, 11025},  // sync snaps to 1/8 (step 3 of 7)
-      {0, 0, 0, 3.0f / 7, 18900},                         // trunc(2 * 3/7 * 22050)
-      {1, 0, 0, 0.5f / 7, 2756}, {-1, 0, 0, 1.5f / 7, 5512}, {-1, 0, 0, 2.5f / 7, 8268}, {-1, 0, 0, 3.5f / 7, 11025},
-      {-1, 0, 0, 4.5f / 7, 16537}, {-1, 0, 0, 5.5f / 7, 22050}, {-1, 0, 0, 6.5f / 7, 33075}, {-1, 0, 0, 1.0f, 44100},
-      {-1, 0, 0, 1.2f, 176},  // beyond the last note value: the shortest length
+      {0, 0, 0, 0.5f, 22050},
+      {1, 0, 0, 0.5f, 11025},      // sync snaps to 1/8 (step 3 of 7)
+      {0, 0, 0, 3.0f / 7, 18900},  // trunc(2 * 3/7 * 22050)
+      {1, 0, 0, 0.5f / 7, 2756},
+      {-1, 0, 0, 1.5f / 7, 5512},
+      {-1, 0, 0, 2.5f / 7, 8268},
+      {-1, 0, 0, 3.5f / 7, 11025},
+      {-1, 0, 0, 4.5f / 7, 16537},
+      {-1, 0, 0, 5.5f / 7, 22050},
+      {-1, 0, 0, 6.5f / 7, 33075},
+      {-1, 0, 0, 1.0f, 44100},
+      {-1, 0, 0, 1.2f, 176},          // beyond the last note value: the shortest length
       {-1, 40, 44100, 1.0f, 131071},  // two beats at 40 BPM do not fit the line
-      {-1, 97, 44100, 0.5f, 13639}, {-1, 120, 48000, 0.5f, 12000},
-      {-1, -120, 44100, 0.5f, 12000}, {-1, 120, 0.5, 0.5f, 12000}, {-1, 120, HUGE_VAL, kNaN, 12000},
-      {-1, 1e-300, 44100, 0.5f, 131071}, {-1, 1e300, 44100, 0.5f, 176},  // absurd but finite
-      {0, 120, 44100, 0.3f, 13230}, {0, 0, 0, -0.5f, 176}, {0, 0, 0, 1.0f, 44100},
+      {-1, 97, 44100, 0.5f, 13639},
+      {-1, 120, 48000, 0.5f, 12000},
+      {-1, -120, 44100, 0.5f, 12000},
+      {-1, 120, 0.5, 0.5f, 12000},
+      {-1, 120, HUGE_VAL, kNaN, 12000},
+      {-1, 1e-300, 44100, 0.5f, 131071},
+      {-1, 1e300, 44100, 0.5f, 176},  // absurd but finite
+      {0, 120, 44100, 0.3f, 13230},
+      {0, 0, 0, -0.5f, 176},
+      {0, 0, 0, 1.0f, 44100},
   };
   Delay d(88200);
   for (const auto& s : steps) {
@@ -112,26 +125,16 @@ TEST(Delay, EchoesArriveAtTheirLevelsWithLimitedFeedback) {
   d.setActive(true);
   y = run(d, impulse(2 * 176 + 1)).left;
   EXPECT_FLOAT_EQ(y[352], 0.75f);
-  // Only the left channel feeds the line.
-  d.setActive(false);
-  d.setActive(true);
+  // Only the left channel feeds the line; switched off, the delay leaves
+  // the audio alone and forgets what its line held.
   Block onlyRight(Samples(400));
   onlyRight.right[0] = 1.0f;
-  for (float v : onlyRight.run(d).left) ASSERT_EQ(v, 0.0f);
-}
-
-TEST(Delay, OffLeavesAudioAloneAndClearsTheLine) {
-  Delay d(88200);
-  settle(d, 11025);
-  run(d, impulse(5000));  // the impulse is in the line, due at 11025
+  run(d, impulse(100));
   d.setActive(false);
-  Samples wave(12000);
-  for (size_t i = 0; i < wave.size(); ++i) wave[i] = std::sin(0.01f * float(i));
-  const Block b = run(d, wave);
-  EXPECT_EQ(b.left, wave);
-  EXPECT_EQ(b.right, wave);
+  EXPECT_EQ(onlyRight.run(d).left, Samples(400));
+  EXPECT_EQ(onlyRight.right, impulse(400));
   d.setActive(true);
-  for (float v : run(d, Samples(20000)).left) ASSERT_EQ(v, 0.0f);
+  for (float v : onlyRight.run(d).left) ASSERT_EQ(v, 0.0f);
 }
 
 // The line runs settled at `from` with the write counter at `start`; an
@@ -177,8 +180,8 @@ TEST(Delay, GlidesToANewTime) {
 TEST(Delay, ToneControl) {
   // Below the middle a low-pass at the square of the cut (never below 0.1²)
   // with DC gain 1 / (1 + r), within the anti-denormal dither (2e-5 a
-  // sample); above, three one-pole high-pass sections, clipped to +-1
-  // before they enter the line.
+  // sample); above, three one-pole high-pass sections whose output is
+  // clipped to +-1 before it enters the line.
   const struct {
     float tune;
     int mode;
@@ -186,13 +189,12 @@ TEST(Delay, ToneControl) {
     double dcGain;
   } cases[] = {{0.25f, 1, 0.0068027f, 0.109375f, -0.78125f, 0.2969419f, 0.771044563},
                {0.05f, 1, 0.0068027f, 0.01792f, -0.96416f, 0.331239067f, 0.751179878},
-               {0.75f, 2, 0.0323027f, 0, 0, 0, 0},
+               {0.5f, 0, 0.0068027f, 0, 0, 0, 0},
                {1.0f, 2, 0.0578027f, 0, 0, 0, 0},
-               {0.5f, 0, 0.0578027f, 0, 0, 0, 0}};
+               {0.75f, 2, 0.0323027f, 0, 0, 0, 0}};
+  Delay d(88200);
+  settle(d, 176);
   for (const auto& c : cases) {
-    Delay d(88200);
-    settle(d, 176);
-    if (c.tune == 0.5f) d.setTune(1.0f);
     d.setTune(c.tune);
     EXPECT_EQ(d.getFilterMode(), c.mode) << c.tune;
     EXPECT_NEAR(d.getHpCoefficient(), c.hp, 1e-7) << c.tune;
@@ -208,12 +210,9 @@ TEST(Delay, ToneControl) {
     settle(h, 176);
     h.setTune(0.75f);
     const Samples y = run(h, impulse(180, height)).left;
-    const double want[3] = {0.453094293, -0.0439085071, -0.0410717804};
-    EXPECT_NEAR(y[176], height == 0.5f ? want[0] : 1.0, 1e-6);
-    EXPECT_NEAR(y[177], want[1] * (height == 0.5f ? 1.0 : 10.0), 1e-6);
-    if (height == 0.5f) {
-      EXPECT_NEAR(y[178], want[2], 1e-6);
-    }
+    const double want[2][2] = {{0.453094293, -0.0439085071}, {1.0, -0.439085071}};
+    for (int i = 0; i < 2; ++i)
+      EXPECT_NEAR(y[176 + size_t(i)], want[height > 1][i], 1e-6) << height << " " << i;
   }
 }
 
@@ -245,14 +244,16 @@ TEST(Delay, PingPongAlternatesTheEchoWithAFade) {
   EXPECT_NE(wasLeft, b.left[f0 + L] - 0.25f > echo / 2) << "sides alternate";
   const int at[] = {0, 1, 441, 881, 882, 900};
   const double g[] = {1.0, 0.9988662, 0.499994397, 0.00112571486, 0.0, 0.0};
-  for (int i = 0; i < 6; ++i) EXPECT_NEAR((wasLeft ? b.left : b.right)[f0 + at[i]] - 0.25f, g[i] * echo, 1e-6) << at[i];
+  for (int i = 0; i < 6; ++i)
+    EXPECT_NEAR((wasLeft ? b.left : b.right)[f0 + at[i]] - 0.25f, g[i] * echo, 1e-6) << at[i];
   // Off again: both channels dry plus echo.
   d.setPingPong(false);
   const Block c = run(d, Samples(L, 0.25f));
-  for (size_t i = 0; i < c.left.size(); ++i) ASSERT_TRUE(c.left[i] == 0.25f + echo && c.right[i] == c.left[i]) << i;
+  for (size_t i = 0; i < c.left.size(); ++i)
+    ASSERT_TRUE(c.left[i] == 0.25f + echo && c.right[i] == c.left[i]) << i;
 }
 
-TEST(Delay, BlockSizeAndRandomChangesDoNotMatter) {
+TEST(Delay, BlockSizeDoesNotMatter) {
   // The same input and changes in blocks of 1 .. 1000 give identical output.
   auto render = [](int blockSize) {
     Delay d(88200);
@@ -276,33 +277,4 @@ TEST(Delay, BlockSizeAndRandomChangesDoNotMatter) {
   };
   const Samples ref = render(512);
   for (int bs : {1, 7, 64, 1000}) EXPECT_EQ(render(bs), ref) << "block size " << bs;
-
-  // Random settings between random blocks of input within +-1 at feedback
-  // 0.5: the line holds about 2 at most (a little more with low-pass
-  // overshoot), so outputs stay finite and inside 4.
-  Delay d(88200);
-  d.setActive(true);
-  d.setVolume(1.0f);
-  d.setFeedback(0.5f);
-  d.setPingPong(true);
-  std::mt19937 rng(1234);
-  std::uniform_real_distribution<float> u(0.0f, 1.0f);
-  Samples l(700), r(700);
-  for (int block = 0; block < 1500; ++block) {
-    switch (block % 5) {
-      case 0: d.setTimeF(u(rng)); break;
-      case 1: d.setSync(u(rng) < 0.5f); break;
-      case 2: d.setTune(u(rng) * 0.5f); break;
-      case 3: d.setTime(int(u(rng) * 300000.0f) - 100000); break;
-      default: d.setSamplePerBeat(40.0 + 260.0 * u(rng), 44100.0); d.update(); break;
-    }
-    const int n = int(u(rng) * 700.0f);
-    for (int i = 0; i < n; ++i) l[i] = r[i] = 2.0f * u(rng) - 1.0f;
-    float* ch[2] = {l.data(), r.data()};
-    d.process(ch, n);
-    for (int i = 0; i < n; ++i) ASSERT_TRUE(std::fabs(l[i]) < 4.0f && std::fabs(r[i]) < 4.0f) << block;
-  }
-  d.process(nullptr, 64);
-  float* none[2] = {nullptr, nullptr};
-  d.process(none, 64);
 }

@@ -21,7 +21,8 @@ using Samples = std::vector<float>;
 
 Samples sine(int n, double amp, double cyclesPerSample, double offset = 0.0) {
   Samples v(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) v[size_t(i)] = float(amp * std::sin(6.283185307179586 * cyclesPerSample * i) + offset);
+  for (int i = 0; i < n; ++i)
+    v[size_t(i)] = float(amp * std::sin(6.283185307179586 * cyclesPerSample * i) + offset);
   return v;
 }
 
@@ -52,36 +53,107 @@ TEST(DistortionAlgorithms, GoldenRuns) {
   const Golden runs[] = {
       // drive 0.25 (k = 15.625), threshold 0.25: clips beyond |x| = 0.016 at
       // 0.125, halves below; drive 1 (0.41, k = 68.92), threshold 0: 0.1 beyond 0.0029.
-      {"cruncher", [] { Cruncher c; return run(c, {0.01f, 0.015f, 0.017f, -0.5f, -0.017f}); },
-       {{0, 0.005}, {1, 0.0075}, {2, 0.125}, {3, -0.125}, {4, -0.125}}, 1e-8},
-      {"cruncher hot", [] { Cruncher c; c.setDrive(1.0f); c.setThreshold(0.0f); return run(c, {0.0028f, 0.003f, -0.003f}); },
-       {{0, 0.0014}, {1, 0.1}, {2, -0.1}}, 1e-8},
+      {"cruncher",
+       [] {
+         Cruncher c;
+         return run(c, {0.01f, 0.015f, 0.017f, -0.5f, -0.017f});
+       },
+       {{0, 0.005}, {1, 0.0075}, {2, 0.125}, {3, -0.125}, {4, -0.125}},
+       1e-8},
+      {"cruncher hot",
+       [] {
+         Cruncher c;
+         c.setDrive(1.0f);
+         c.setThreshold(0.0f);
+         return run(c, {0.0028f, 0.003f, -0.003f});
+       },
+       {{0, 0.0014}, {1, 0.1}, {2, -0.1}},
+       1e-8},
       // Across three slices: smoothers, gain state and curve.
-      {"overdrive", [] { Overdrive o; o.setDrive(0.7f); o.setMix(0.5f); return run(o, sine(192, 0.8, 0.01)); },
-       {{5, 0.24292324483394623}, {20, 0.7479071617126465}, {63, -0.5738257765769958}, {64, -0.5975452661514282},
-        {191, -0.4147598147392273}}, 2e-6},
+      {"overdrive",
+       [] {
+         Overdrive o;
+         o.setDrive(0.7f);
+         o.setMix(0.5f);
+         return run(o, sine(192, 0.8, 0.01));
+       },
+       {{5, 0.24292324483394623},
+        {20, 0.7479071617126465},
+        {63, -0.5738257765769958},
+        {64, -0.5975452661514282},
+        {191, -0.4147598147392273}},
+       2e-6},
       // Settled at full drive and mix: small-signal gain 20 * 10^(-1/2),
       // loud inputs tend to the constant magnitude s / w.
-      {"overdrive settled", [] { Overdrive o; o.setDrive(1.0f); o.setMix(1.0f); return settled(o, {1e-4f, 1.0f, -0.5f}); },
-       {{0, 0.0006312593468464911}, {1, 0.31622910499572754}, {2, -0.30152037739753723}}, 1e-7},
+      {"overdrive settled",
+       [] {
+         Overdrive o;
+         o.setDrive(1.0f);
+         o.setMix(1.0f);
+         return settled(o, {1e-4f, 1.0f, -0.5f});
+       },
+       {{0, 0.0006312593468464911}, {1, 0.31622910499572754}, {2, -0.30152037739753723}},
+       1e-7},
       // Computed with the four-exponential form of the curve.
-      {"valve", [] { Valve v; v.setDrive(0.8f); return run(v, sine(192, 0.7, 0.013, -0.2)); },
-       {{0, -0.10045792907476425}, {7, 0.08486083894968033}, {63, -0.47838500142097473}, {64, -0.41595545411109924},
-        {191, -0.0900292694568634}}, 2e-6},
+      {"valve",
+       [] {
+         Valve v;
+         v.setDrive(0.8f);
+         return run(v, sine(192, 0.7, 0.013, -0.2));
+       },
+       {{0, -0.10045792907476425},
+        {7, 0.08486083894968033},
+        {63, -0.47838500142097473},
+        {64, -0.41595545411109924},
+        {191, -0.0900292694568634}},
+       2e-6},
       // A fresh clipper on silence grows with r2 / R to the constant 0.00135 P
       // (P = 0.363 at setting 0.5).
-      {"clipper silence", [] { Clipper12 c; c.m_setting = 0.5f; c.clear(); return run(c, Samples(64 * 140, 0.0f)); },
-       {{0, 1.146227859294413e-07}, {10, 1.9833762053167447e-05}, {500, 0.00047580740647390485}, {8959, 0.0004896400075216283}}, 1e-9},
-      {"clipper", [] { Clipper12 c; c.clear(); c.setDrive(0.6f); c.setSetting(0.3f); return run(c, sine(4096, 0.9, 1.0 / 800.0), 256); },
-       {{300, 0.07868451625108719}, {1000, -0.08731149137020111}, {2047, 0.11129024624824524}, {4095, -0.10364630818367004}}, 1e-5},
+      {"clipper silence",
+       [] {
+         Clipper12 c;
+         c.m_setting = 0.5f;
+         c.clear();
+         return run(c, Samples(64 * 140, 0.0f));
+       },
+       {{0, 1.146227859294413e-07},
+        {10, 1.9833762053167447e-05},
+        {500, 0.00047580740647390485},
+        {8959, 0.0004896400075216283}},
+       1e-9},
+      {"clipper",
+       [] {
+         Clipper12 c;
+         c.clear();
+         c.setDrive(0.6f);
+         c.setSetting(0.3f);
+         return run(c, sine(4096, 0.9, 1.0 / 800.0), 256);
+       },
+       {{300, 0.07868451625108719},
+        {1000, -0.08731149137020111},
+        {2047, 0.11129024624824524},
+        {4095, -0.10364630818367004}},
+       1e-5},
       // Driven hard the second element saturates near 0.801 P upwards and
       // only 0.675 P downwards (P = 0.270 at setting 0.9).
-      {"clipper hot", [] { Clipper12 c; c.clear(); c.setDrive(1.0f); c.setSetting(0.9f); return run(c, sine(8192, 1.0, 1.0 / 1600.0), 256); },
-       {{1000, 0.04551105573773384}, {1400, -0.08073337376117706}, {4500, -0.11108174920082092}, {8191, -0.05183731019496918}}, 1e-5},
+      {"clipper hot",
+       [] {
+         Clipper12 c;
+         c.clear();
+         c.setDrive(1.0f);
+         c.setSetting(0.9f);
+         return run(c, sine(8192, 1.0, 1.0 / 1600.0), 256);
+       },
+       {{1000, 0.04551105573773384},
+        {1400, -0.08073337376117706},
+        {4500, -0.11108174920082092},
+        {8191, -0.05183731019496918}},
+       1e-5},
   };
   for (const Golden& g : runs) {
     const Samples y = g.render();
-    for (const auto& [i, expected] : g.picks) EXPECT_NEAR(y[size_t(i)], expected, g.tol) << g.name << " " << i;
+    for (const auto& [i, expected] : g.picks)
+      EXPECT_NEAR(y[size_t(i)], expected, g.tol) << g.name << " " << i;
   }
 }
 
@@ -89,7 +161,8 @@ TEST(DistortionAlgorithms, ParameterMappingsAndGuards) {
   // Cruncher: drive 0.3 v + 0.11, threshold 0.4 v + 0.2, in double, then
   // stored as float; out of range is clamped, NaN ignored.
   Cruncher c;
-  const float cruncher[][3] = {{1.0f, 0.41f, 0.6f}, {0.0f, 0.11f, 0.2f}, {kNaN, 0.11f, 0.2f}, {7.0f, 0.41f, 0.6f}};
+  const float cruncher[][3] = {
+      {1.0f, 0.41f, 0.6f}, {0.0f, 0.11f, 0.2f}, {kNaN, 0.11f, 0.2f}, {7.0f, 0.41f, 0.6f}};
   for (const auto& m : cruncher) {
     c.setDrive(m[0]);
     c.setThreshold(m[0]);
@@ -116,7 +189,8 @@ TEST(DistortionAlgorithms, ParameterMappingsAndGuards) {
 
   // Clipper pre-stage: the first sample of a 0.01 step after settling is
   // 0.01 (1 - w)^3 times the gain, 4 below drive 0.125 and 32 x drive above.
-  for (auto [drive, expected] : {std::pair{0.1f, 0.009940488263964653}, {0.5f, 0.039761919528245926}, {1.0f, 0.07952383905649185}}) {
+  for (auto [drive, expected] :
+       {std::pair{0.1f, 0.009940488263964653}, {0.5f, 0.039761919528245926}, {1.0f, 0.07952383905649185}}) {
     Clipper12 k;
     k.clear();
     k.setDrive(drive);
@@ -132,7 +206,8 @@ TEST(DistortionAlgorithms, ParameterMappingsAndGuards) {
   Samples loud = sine(4096, 3.0, 0.01);
   for (size_t i = 0; i < loud.size(); i += 3) loud[i] = i % 2 ? -50.0f : 50.0f;
   for (size_t start = 0; start < loud.size(); start += 64) k.processDisto12(loud.data() + start, 64);
-  EXPECT_EQ(*std::max_element(loud.begin(), loud.end(), [](float a, float b) { return std::fabs(a) < std::fabs(b); }),
+  EXPECT_EQ(*std::max_element(loud.begin(), loud.end(),
+                              [](float a, float b) { return std::fabs(a) < std::fabs(b); }),
             0.2f);
   // The circuit's level follows "Dist prm2"; NaN parameters are ignored.
   k.setSetting(1.0f);
@@ -151,16 +226,21 @@ TEST(DistortionAlgorithms, ClipperTablesAndSmootherRates) {
   EXPECT_EQ(a[99], -0.5521558f);
   EXPECT_EQ(Clipper12::tableBPositive()[99], 0.8013412f);
   EXPECT_EQ(Clipper12::tableBNegative()[99], 0.6746817f);
-  const double lookups[][2] = {{0.5 / 101.97, -0.014854725}, {5.0, -0.5521558}, {-1.0, 0.0}, {std::nan(""), 0.0}};
+  const double lookups[][2] = {
+      {0.5 / 101.97, -0.014854725}, {5.0, -0.5521558}, {-1.0, 0.0}, {std::nan(""), 0.0}};
   for (const auto& l : lookups) EXPECT_NEAR(Clipper12::lookup(a, 0.0f, 101.97f, l[0]), l[1], 1e-7) << l[0];
-  EXPECT_NEAR(Clipper12::lookup(Clipper12::tableBPositive(), 0.006f, 101.97f, 0.0), -0.001348580592632485, 1e-9);
+  EXPECT_NEAR(Clipper12::lookup(Clipper12::tableBPositive(), 0.006f, 101.97f, 0.0), -0.001348580592632485,
+              1e-9);
 
   // Smoothers at four times the host rate when oversampled; bad rates
   // (below 1 Hz, or four times not an int) are ignored.
   Valve v;
   Clipper12 c;
-  const std::pair<int, float> rates[] = {{44100, 0.991134762763977f}, {48000, 0.9918521642684937f}, {0, 0.9918521642684937f},
-                                         {-5, 0.9918521642684937f}, {std::numeric_limits<int>::max(), 0.9918521642684937f}};
+  const std::pair<int, float> rates[] = {{44100, 0.991134762763977f},
+                                         {48000, 0.9918521642684937f},
+                                         {0, 0.9918521642684937f},
+                                         {-5, 0.9918521642684937f},
+                                         {std::numeric_limits<int>::max(), 0.9918521642684937f}};
   for (auto [rate, a4] : rates) {
     v.setSamplerate(rate);
     c.setSamplerate(rate);

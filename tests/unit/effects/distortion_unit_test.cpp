@@ -61,7 +61,7 @@ TEST(DistortionUnit, SelectionEditorMessageAndRouting) {
     float value;
     int algorithm;
     bool sent;
-  } steps[] = {{0.6f, 2, false}, {0.3f, 1, true}, {0.3f, 1, true}, {0.0f, 0, true},  {0.24f, 0, true},
+  } steps[] = {{0.6f, 2, false}, {0.3f, 1, true}, {0.3f, 1, true},  {0.0f, 0, true}, {0.24f, 0, true},
                {0.75f, 3, true}, {1.0f, 3, true}, {-0.5f, 0, true}, {9.0f, 3, true}, {kNaN, 3, false}};
   for (const auto& s : steps) {
     const size_t before = m.sent.size();
@@ -73,7 +73,7 @@ TEST(DistortionUnit, SelectionEditorMessageAndRouting) {
     }
   }
   EXPECT_EQ(u.m_previousDistoAlgorithm, 0);  // the algorithm before the last change
-  u.m_distoAlgorithmChanged = false;  // as the block driver's crossfade does
+  u.m_distoAlgorithmChanged = false;         // as the block driver's crossfade does
   u.setDisto(0.9f);
   EXPECT_EQ(m.sent.size(), 8u);
 

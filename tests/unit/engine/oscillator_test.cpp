@@ -47,8 +47,8 @@ TEST(BandLimitedOscillator, FundamentalFollowsNoteTuningAndRate) {
         ++cycles;
       }
       const double cents = 1200.0 * std::log2(cycles / (last - first) * c.rate / expected);
-      EXPECT_NEAR(cents, 0.0, 0.5) << (square ? "square" : "saw") << " note " << c.note << " tuning " << c.tuning
-                                   << " at " << c.rate << " Hz (" << expected << " Hz)";
+      EXPECT_NEAR(cents, 0.0, 0.5) << (square ? "square" : "saw") << " note " << c.note << " tuning "
+                                   << c.tuning << " at " << c.rate << " Hz (" << expected << " Hz)";
       EXPECT_GT(peak, 0.3);  // a real tone, not silence or a stuck head
       EXPECT_LT(peak, 1.5);
     }

@@ -26,8 +26,8 @@ TEST(FunctionTables, ResonanceCurveAndPowersOfTwo) {
   initFunTab2();
   // Nested sines in double (script) vs extended products: a few 1e-17
   // apart; a wrong nesting depth or constant shows at 1e-3.
-  const double curve[][2] = {{0, 0.0}, {1, 0.09489189720187656}, {16, 0.93876383976636035},
-                             {44, 0.9999998375169119}, {64, 1.0}};
+  const double curve[][2] = {
+      {0, 0.0}, {1, 0.09489189720187656}, {16, 0.93876383976636035}, {44, 0.9999998375169119}, {64, 1.0}};
   for (const auto& c : curve) EXPECT_NEAR(funTab1[int(c[0])], c[1], 1e-15) << c[0];
   for (int i = 1; i < kFunTab1Size; ++i) EXPECT_GE(funTab1[i], funTab1[i - 1]) << i;
   // 2^((i - 256) / 32): nearest float of the exact power (script); a float
@@ -42,7 +42,8 @@ TEST(FunctionTables, ResonanceCurveAndPowersOfTwo) {
 
 TEST(ParamSmooth, CoefficientsStepsAndBadRates) {
   // a = exp(-6.2831855 / (ms * rate / 1000)) in float (script); 1 ulp = 6e-8.
-  const float rates[][3] = {{4.0f, 44100.0f, 0.965007901f}, {4.0f, 96000.0f, 0.983770669f}, {10.0f, 48000.0f, 0.986995339f}};
+  const float rates[][3] = {
+      {4.0f, 44100.0f, 0.965007901f}, {4.0f, 96000.0f, 0.983770669f}, {10.0f, 48000.0f, 0.986995339f}};
   CParamSmooth s(4.0f, 44100.0f);
   for (const auto& r : rates) {
     s.process(1.0f);
@@ -53,7 +54,12 @@ TEST(ParamSmooth, CoefficientsStepsAndBadRates) {
   }
   // Rates and times a host should never send keep the coefficients.
   const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-  for (auto [ms, rate] : {std::pair{4.0f, 0.0f}, {4.0f, -44100.0f}, {4.0f, nan}, {4.0f, inf}, {0.0f, 44100.0f}, {nan, 44100.0f}}) {
+  for (auto [ms, rate] : {std::pair{4.0f, 0.0f},
+                          {4.0f, -44100.0f},
+                          {4.0f, nan},
+                          {4.0f, inf},
+                          {0.0f, 44100.0f},
+                          {nan, 44100.0f}}) {
     s.init(ms, rate);
     EXPECT_NEAR(s.a, 0.986995339f, 1e-7f) << ms << " ms @ " << rate;
   }

@@ -31,10 +31,10 @@ constexpr float kDrive = 0.7f, kPrm2 = 0.5f;  // "Dist prm1", "Dist prm2" everyw
 // 1, its steps (left, right of frames 0..7) after the target drops to 0.5,
 // and where it settles then.
 constexpr double kSettledGain = 0.999999166, kSettledHalfGain = 0.500001192;
-constexpr double kHalfVolumeSteps[16] = {
-    9.825031161e-01, 9.656193256e-01, 9.493263364e-01, 9.336034656e-01, 9.184307456e-01, 9.037889838e-01,
-    8.896595836e-01, 8.760246038e-01, 8.628666997e-01, 8.501692414e-01, 8.379160762e-01, 8.260917068e-01,
-    8.146810532e-01, 8.036696911e-01, 7.930436730e-01, 7.827894688e-01};
+constexpr double kHalfVolumeSteps[16] = {9.825031161e-01, 9.656193256e-01, 9.493263364e-01, 9.336034656e-01,
+                                         9.184307456e-01, 9.037889838e-01, 8.896595836e-01, 8.760246038e-01,
+                                         8.628666997e-01, 8.501692414e-01, 8.379160762e-01, 8.260917068e-01,
+                                         8.146810532e-01, 8.036696911e-01, 7.930436730e-01, 7.827894688e-01};
 
 // The driver mixes in float (worst rounding seen 8.4e-8, plus one ulp from
 // dividing the volume out of the dry voice). A fade gain one sample out
@@ -71,7 +71,8 @@ struct Rig {
       g_time.sampleRate = kRate;
       g_time.tempo = kTempo;
       g_time.ppqPos = position * kTempo / (60.0 * kRate);
-      g_time.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | (position ? 0 : kVstTransportChanged);
+      g_time.flags =
+          kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | (position ? 0 : kVstTransportChanged);
       left[k].resize(static_cast<size_t>(frames));
       right[k].resize(static_cast<size_t>(frames));
       float* outputs[2] = {left[k].data(), right[k].data()};
@@ -114,7 +115,8 @@ Expected fade(const Samples& dry, const Samples& dist, bool on) {
   Expected e = scaled(dist);
   for (int i = 0; i < len; ++i) {
     const double g = 1.0 - static_cast<double>(i) / len;
-    e[first + i] = on ? (1.0 - g) * dist[first + i] + g * dry[first + i] : g * dist[first + i] + (1.0 - g) * dry[first + i];
+    e[first + i] = on ? (1.0 - g) * dist[first + i] + g * dry[first + i]
+                      : g * dist[first + i] + (1.0 - g) * dry[first + i];
   }
   return e;
 }
@@ -144,8 +146,8 @@ Expected change(DistortionUnit& mirror, float select, const Samples& dry, const 
   if (rig.right[kFx] != out) return ::testing::AssertionFailure() << "right channel differs from left";
   for (size_t i = 0; i < out.size(); ++i)
     if (!(std::fabs(out[i] - kSettledGain * expected[i]) <= kTolerance))
-      return ::testing::AssertionFailure() << "sample " << i << " is " << out[i] << ", expected "
-                                           << kSettledGain * expected[i];
+      return ::testing::AssertionFailure()
+             << "sample " << i << " is " << out[i] << ", expected " << kSettledGain * expected[i];
   return ::testing::AssertionSuccess();
 }
 
@@ -170,7 +172,8 @@ TEST(DistortionCrossfade, SwitchOnChangeAndSwitchOff) {
     int frames, leadIn;
     std::vector<float> changes;  // "Dist Sel" values
   };
-  const Case cases[] = {{32, 12, {0.5f}}, {512, 12, {0.25f, 0.75f}}, {20000, 167, {0.75f}}, {40000, 105, {0.75f}}};
+  const Case cases[] = {
+      {32, 12, {0.5f}}, {512, 12, {0.25f, 0.75f}}, {20000, 167, {0.75f}}, {40000, 105, {0.75f}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.frames);
     Rig rig(std::max(c.frames, kBlock));
@@ -243,7 +246,8 @@ TEST(OutputVolume, HalfVolumeFollowsTheSmootherTwoStepsPerFrame) {
         ++checked;
         // Settled after a^n < 1e-7 (n = 453 steps), just above 0.5.
         const double gain = block == 0 ? kHalfVolumeSteps[2 * i + side] : kSettledHalfGain;
-        EXPECT_NEAR(y / x, gain / kSettledGain, 1e-6) << "block " << block << " frame " << i << " side " << side;
+        EXPECT_NEAR(y / x, gain / kSettledGain, 1e-6)
+            << "block " << block << " frame " << i << " side " << side;
       }
     }
   }

@@ -44,15 +44,16 @@ TEST(StateChunk, RecordsFollowThePatternLengths) {
 TEST(StateChunk, MalformedChunksAreRefused) {
   const std::vector<uint8_t> good = chunkOf(Song());
   StateChunk parsed;
-  for (size_t cut = 0; cut < good.size(); cut += 7) EXPECT_FALSE(readStateChunk(good.data(), cut, parsed)) << cut;
+  for (size_t cut = 0; cut < good.size(); cut += 7)
+    EXPECT_FALSE(readStateChunk(good.data(), cut, parsed)) << cut;
   EXPECT_FALSE(readStateChunk(nullptr, good.size(), parsed));
   const std::pair<size_t, uint8_t> broken[] = {
-      {0, 3}, {2, 28},  // tag and value count
-      {120, 64},        // pattern index out of the song
-      {121, 0},         // no steps
-      {121, 65},        // more than 64 steps
-      {120 + 50, 128},  // name longer than its field
-      {121, 17},        // a longer first record shifts the rest past the end
+      {0, 3},          {2, 28},  // tag and value count
+      {120, 64},                 // pattern index out of the song
+      {121, 0},                  // no steps
+      {121, 65},                 // more than 64 steps
+      {120 + 50, 128},           // name longer than its field
+      {121, 17},                 // a longer first record shifts the rest past the end
   };
   for (auto [offset, value] : broken) {
     std::vector<uint8_t> bytes = good;

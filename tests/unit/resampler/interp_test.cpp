@@ -74,7 +74,8 @@ TEST(InterpPack, ShapesResponsesAndInterpolation) {
   // A slow sine comes back at fractional places from both interpolators;
   // the block form advances the head by its step and halves (oversampled).
   const Samples table = sine(400, 0.02);
-  const float* base = table.data() + 100;  // 100 samples of margin; the sine is shifted by 100 samples = 2 cycles
+  const float* base =
+      table.data() + 100;  // 100 samples of margin; the sine is shifted by 100 samples = 2 cycles
   for (int64_t pos = int64_t(10) << 32; pos < (int64_t(200) << 32); pos += 0x3A5C1E2Bll) {
     const double expected = std::sin(2.0 * M_PI * 0.02 * double(pos) / 4294967296.0);
     ASSERT_NEAR(pack->interp_norm_at(base, pos), expected, 2e-4);
@@ -93,8 +94,8 @@ TEST(InterpPack, ShapesResponsesAndInterpolation) {
 TEST(Downsampler2Flt, ResponseAndPhaseFilter) {
   // Steady-state gain for a sine at f cycles per input sample (from
   // reference_values.py: 2 in the pass band, -93.9 dB at 0.3).
-  const double gains[][3] = {{0.05, 2.0, 1e-3}, {0.2, 2.0, 1e-3}, {0.24, 1.997483705, 1e-3}, {0.245, 1.948505056, 2e-3},
-                             {0.3, 0.0, 2e-4}, {0.4, 0.0, 2e-4}};
+  const double gains[][3] = {{0.05, 2.0, 1e-3},          {0.2, 2.0, 1e-3}, {0.24, 1.997483705, 1e-3},
+                             {0.245, 1.948505056, 2e-3}, {0.3, 0.0, 2e-4}, {0.4, 0.0, 2e-4}};
   for (const auto& g : gains) {
     rspl::Downsampler2Flt d;
     d.set_coefs(rspl::ResamplerFlt::_dwnspl_coef_arr);
@@ -171,7 +172,8 @@ TEST(MipMapFlt, FilterLayoutAndLevels) {
     m.init_sample(4096, 12, 12, 2, coefs, 81);
     m.fill_sample(sine(4096, f).data(), 4096);
     const Samples level1(m.use_table(1) + 100, m.use_table(1) + 1948);
-    EXPECT_NEAR(amplitude(level1, 0, int(level1.size()), 2.0 * f), f < 0.2 ? 1.0020548318 : 0.0, f < 0.2 ? 1e-3 : 3e-5);
+    EXPECT_NEAR(amplitude(level1, 0, int(level1.size()), 2.0 * f), f < 0.2 ? 1.0020548318 : 0.0,
+                f < 0.2 ? 1e-3 : 3e-5);
     if (f < 0.2) {
       EXPECT_NEAR(m.use_table(1)[1000], 1.0020548318 * std::sin(2.0 * M_PI * f * 2000), 1e-3);
     }
@@ -183,16 +185,19 @@ TEST(WaveSources, SawSquareAndRecordedSquare) {
   rspl::generate_steady_saw(saw.data(), 3000, 1024);
   rspl::generate_steady_square(sq.data(), 2048, 1024);
   // Each saw cycle runs from -1 to +1 exactly, in steps of 2 / 1023.
-  const std::pair<int, double> sawPoints[] = {{0, -1.0}, {1, -1.0 + 2.0 / 1023}, {1023, 1.0}, {1024, -1.0}, {2559, -1.0 + 511 * 2.0 / 1023}};
+  const std::pair<int, double> sawPoints[] = {
+      {0, -1.0}, {1, -1.0 + 2.0 / 1023}, {1023, 1.0}, {1024, -1.0}, {2559, -1.0 + 511 * 2.0 / 1023}};
   for (auto [i, v] : sawPoints) EXPECT_FLOAT_EQ(saw[size_t(i)], float(v)) << i;
-  EXPECT_EQ(std::count(sq.begin(), sq.begin() + 512, -1.0f) + std::count(sq.begin() + 512, sq.begin() + 1024, 1.0f), 1024);
+  EXPECT_EQ(
+      std::count(sq.begin(), sq.begin() + 512, -1.0f) + std::count(sq.begin() + 512, sq.begin() + 1024, 1.0f),
+      1024);
   EXPECT_EQ(sq[1024], -1.0f);
 
   // The recorded square cycle: samples that define its shape (to three
   // decimals), its extremes, and where it is positive.
   const float* v = rspl::squarevirus;
-  const std::pair<int, float> points[] = {{0, -0.437f},   {2, 0.218f},    {3, 0.773f},   {64, 0.938f},
-                                          {256, 0.684f},  {512, 0.417f},  {525, 0.353f}, {526, -0.126f},
+  const std::pair<int, float> points[] = {{0, -0.437f},   {2, 0.218f},    {3, 0.773f},    {64, 0.938f},
+                                          {256, 0.684f},  {512, 0.417f},  {525, 0.353f},  {526, -0.126f},
                                           {527, -0.774f}, {576, -0.960f}, {800, -0.677f}, {992, -0.467f}};
   for (auto [i, value] : points) EXPECT_NEAR(v[i], value, 0.0005f) << i;
   const auto [mn, mx] = std::minmax_element(v, v + rspl::kSquareVirusLen);

@@ -27,7 +27,8 @@ struct Rig {
   explicit Rig(bool sine = false) {
     Samples source(rspl::kTableLen);
     if (sine) {
-      for (int i = 0; i < rspl::kTableLen; ++i) source[size_t(i)] = float(std::sin(2.0 * M_PI * i / rspl::kTableCycleLen));
+      for (int i = 0; i < rspl::kTableLen; ++i)
+        source[size_t(i)] = float(std::sin(2.0 * M_PI * i / rspl::kTableCycleLen));
     } else {
       rspl::generate_steady_saw(source.data(), rspl::kTableLen, rspl::kTableCycleLen);
     }
@@ -58,7 +59,8 @@ double worstAliasDb(const Samples& x, size_t start, size_t n, double rate, doubl
   std::vector<std::complex<double>> a(n);
   for (size_t k = 0; k < n; ++k) {
     const double p = 2.0 * M_PI * double(k) / double(n);
-    a[k] = x[start + k] * (0.35875 - 0.48829 * std::cos(p) + 0.14128 * std::cos(2 * p) - 0.01168 * std::cos(3 * p));
+    a[k] = x[start + k] *
+           (0.35875 - 0.48829 * std::cos(p) + 0.14128 * std::cos(2 * p) - 0.01168 * std::cos(3 * p));
   }
   for (size_t i = 1, j = 0; i < n; ++i) {
     size_t bit = n >> 1;
@@ -79,7 +81,8 @@ double worstAliasDb(const Samples& x, size_t start, size_t n, double rate, doubl
   }
   const double binHz = rate / double(n);
   double fund = 0.0, worst = -400.0;
-  for (int k = int(f0 / binHz + 0.5) - 3; k <= int(f0 / binHz + 0.5) + 3; ++k) fund = std::max(fund, std::abs(a[size_t(k)]));
+  for (int k = int(f0 / binHz + 0.5) - 3; k <= int(f0 / binHz + 0.5) + 3; ++k)
+    fund = std::max(fund, std::abs(a[size_t(k)]));
   for (size_t k = 8; k < n / 2 && double(k) * binHz <= maxHz; ++k) {
     const double h = double(k) * binHz / f0;
     if (std::round(h) >= 1.0 && std::fabs(h - std::round(h)) * f0 / binHz < 8.0) continue;
@@ -91,18 +94,20 @@ double worstAliasDb(const Samples& x, size_t start, size_t n, double rate, doubl
 TEST(TablePlayer, NotePitchAndHeadSteps) {
   // From reference_values.py; no note, a broken rate or an absurd note give
   // a defined pitch.
-  const double pitches[][4] = {{523.2511306011972, 0.5, 44100, 105045}, {130.8127826502993, 0.0, 44100, -91562},
-                               {130.8127826502993, 0.5, 96000, -99574}, {2093.004522404789, 1.0, 22050, 367189},
-                               {0.0, 0.5, 44100, rspl::kMinPitch},      {440.0, 0.5, 0.0, rspl::kMinPitch},
-                               {1e9, 1.0, 44100, rspl::kMaxPitch}};
-  for (const auto& p : pitches) EXPECT_EQ(rspl::pitch_for_note(p[0], p[1], p[2]), int(p[3])) << p[0] << " " << p[2];
+  const double pitches[][4] = {
+      {523.2511306011972, 0.5, 44100, 105045}, {130.8127826502993, 0.0, 44100, -91562},
+      {130.8127826502993, 0.5, 96000, -99574}, {2093.004522404789, 1.0, 22050, 367189},
+      {0.0, 0.5, 44100, rspl::kMinPitch},      {440.0, 0.5, 0.0, rspl::kMinPitch},
+      {1e9, 1.0, 44100, rspl::kMaxPitch}};
+  for (const auto& p : pitches)
+    EXPECT_EQ(rspl::pitch_for_note(p[0], p[1], p[2]), int(p[3])) << p[0] << " " << p[2];
   // {pitch, level, oversampled, step in 32.32}.
   const struct {
     int pitch, level;
     bool ovr;
     int64_t step;
-  } cases[] = {{0, 0, true, 2147483648},        {32768, 0, true, 3037000499},   {98304, 1, true, 3037000499},
-               {-32768, 0, false, 3037000499},  {-65536, 0, false, 2147483648}, {-98304, 0, false, 1518500249},
+  } cases[] = {{0, 0, true, 2147483648},       {32768, 0, true, 3037000499},   {98304, 1, true, 3037000499},
+               {-32768, 0, false, 3037000499}, {-65536, 0, false, 2147483648}, {-98304, 0, false, 1518500249},
                {-180224, 0, false, 638450708}};
   for (const auto& c : cases) {
     rspl::BaseVoiceState v;
@@ -119,7 +124,7 @@ TEST(TablePlayer, FundamentalAndLevelAtSeveralNotesAndRates) {
   Rig rig;
   // Low notes at Tuning 0 reach 1.4 octaves (44.1 kHz) and 3.5 octaves
   // (192 kHz) below the table's natural rate; note 25 sits on level 1.
-  const double cases[][3] = {{1, 0.0, 44100}, {25, 0.5, 44100}, {60, 1.0, 44100}, {13, 0.3, 48000},
+  const double cases[][3] = {{1, 0.0, 44100},  {25, 0.5, 44100}, {60, 1.0, 44100}, {13, 0.3, 48000},
                              {60, 0.5, 96000}, {1, 0.0, 192000}, {30, 0.9, 22050}};
   for (const auto& c : cases) {
     const double expectedHz = noteFreq(int(c[0])) * 0.25 * std::pow(2.0, 2.0 * c[1] - 1.0);
@@ -135,7 +140,8 @@ TEST(TablePlayer, FundamentalAndLevelAtSeveralNotesAndRates) {
       first = first < 0.0 ? last : first;
       ++cycles;
     }
-    EXPECT_NEAR(1200.0 * std::log2(cycles / (last - first) * c[2] / expectedHz), 0.0, 0.5) << c[0] << " at " << c[2];
+    EXPECT_NEAR(1200.0 * std::log2(cycles / (last - first) * c[2] / expectedHz), 0.0, 0.5)
+        << c[0] << " at " << c[2];
     // Harmonic n of a saw from -1 to 1 has amplitude 2 / (pi n), so those
     // below 0.45 of the rate give RMS^2 = 2 / pi^2 * sum 1/n^2.
     double expected2 = 0.0;
@@ -178,8 +184,9 @@ TEST(TablePlayer, OneSmoothFadeOfSixtyFourSamplesPerLevelChange) {
   // {pitch, samples faded}: within a level nothing fades; each crossing
   // fades for exactly 64 samples and the head ends where the pitch asks; a
   // crossing during a fade (3 octaves, then 1 after 10 samples) follows it.
-  const int steps[][3] = {{30000, 10, 0}, {60000, 10, 0}, {70000, 300, 64}, {140000, 300, 64}, {-1000, 300, 64},
-                          {2000, 300, 64}, {5 * 65536 + 7, 300, 64}, {3 * 65536, 10, 10}, {65536, 300, 54 + 64}};
+  const int steps[][3] = {{30000, 10, 0},           {60000, 10, 0},      {70000, 300, 64},
+                          {140000, 300, 64},        {-1000, 300, 64},    {2000, 300, 64},
+                          {5 * 65536 + 7, 300, 64}, {3 * 65536, 10, 10}, {65536, 300, 54 + 64}};
   for (const auto& s : steps) {
     player.set_pitch(s[0]);
     EXPECT_EQ(faded(s[1]), s[2]) << s[0];
@@ -198,15 +205,19 @@ TEST(TablePlayer, OneSmoothFadeOfSixtyFourSamplesPerLevelChange) {
     sine.player->clear_buffers();
     Samples out(600 * 32);
     for (int c = 0; c < 600; ++c)
-      rspl::render_chunk(*sine.player, out.data() + c * 32, 32, c < 100 ? from : from + (to - from) * std::min(c - 100, 400) / 400);
-    const double bound = 1.05 * std::pow(2.0 * M_PI * std::pow(2.0, std::max(from, to) / 65536.0) / 1024.0, 2.0) + 5e-4;
+      rspl::render_chunk(*sine.player, out.data() + c * 32, 32,
+                         c < 100 ? from : from + (to - from) * std::min(c - 100, 400) / 400);
+    const double bound =
+        1.05 * std::pow(2.0 * M_PI * std::pow(2.0, std::max(from, to) / 65536.0) / 1024.0, 2.0) + 5e-4;
     const size_t span = size_t(1024.0 / std::pow(2.0, std::min(from, to) / 65536.0)) + 8;  // a cycle
     for (size_t i = 3202; i < out.size(); ++i)
-      ASSERT_LT(std::fabs(out[i] - 2 * out[i - 1] + out[i - 2]), bound) << from << " -> " << to << " at " << i;
+      ASSERT_LT(std::fabs(out[i] - 2 * out[i - 1] + out[i - 2]), bound)
+          << from << " -> " << to << " at " << i;
     for (size_t s = 3200; s + span < out.size(); s += span / 2)
       EXPECT_NEAR(std::fabs(*std::max_element(out.begin() + long(s), out.begin() + long(s + span),
                                               [](float a, float b) { return std::fabs(a) < std::fabs(b); })),
-                  1.0, 0.02) << from << " -> " << to << " at " << s;
+                  1.0, 0.02)
+          << from << " -> " << to << " at " << s;
   }
 }
 
@@ -227,8 +238,9 @@ TEST(TablePlayer, LowPitchesPositionsWrapAndBlockSplits) {
   // Past half the table the head moves back to cycle 16 at the same phase;
   // hours at the highest pitch stay inside the table.
   Rig wrap;
-  const int64_t positions[][2] = {{((16385LL + 3 * 1024 + 7) << 32) + 0x80000000, ((16384LL + 1 + 7) << 32) + 0x80000000},
-                                  {16384LL << 32, 16384LL << 32}};
+  const int64_t positions[][2] = {
+      {((16385LL + 3 * 1024 + 7) << 32) + 0x80000000, ((16384LL + 1 + 7) << 32) + 0x80000000},
+      {16384LL << 32, 16384LL << 32}};
   for (const auto& p : positions) {
     wrap.player->set_playback_pos(p[0]);
     rspl::wrap_playback_pos(*wrap.player);
