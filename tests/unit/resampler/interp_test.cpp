@@ -7,7 +7,6 @@
 #include <cmath>
 #include <complex>
 #include <memory>
-#include <numeric>
 #include <vector>
 
 #include "resampler/Downsampler2Flt.h"
@@ -45,9 +44,6 @@ Samples sine(int n, double f, double amp = 1.0) {
 TEST(InterpPack, ShapesResponsesAndInterpolation) {
   const double* t1 = rspl::InterpPack::_fir_1x_coef_arr;  // 24 taps x 64 phases
   const double* t2 = rspl::InterpPack::_fir_2x_coef_arr;  // 12 taps x 64 phases
-  EXPECT_DOUBLE_EQ(*std::max_element(t1, t1 + 24 * 64), t1[12 * 64]);
-  EXPECT_DOUBLE_EQ(t1[12 * 64], 0.96494);
-  EXPECT_DOUBLE_EQ(t2[6 * 64], 1.159896529);
   for (int k = 1; k < 12 * 64; ++k) ASSERT_NEAR(t1[12 * 64 + k], t1[12 * 64 - k], 1e-12) << k;  // symmetric
   const auto pack = std::make_unique<rspl::InterpPack>();
   for (int ph = 0; ph < 64; ++ph) {
@@ -142,7 +138,7 @@ TEST(MipMapFlt, FilterLayoutAndLevels) {
   EXPECT_GT(gain(coefs, 81, 0.2393, 1.0), std::pow(10.0, -3.0 / 20.0));
   EXPECT_LT(gain(coefs, 81, 0.2398, 1.0), std::pow(10.0, -3.0 / 20.0));
 
-  // Layout: halving lengths, 80-sample margins, filled in pieces.
+  // Halving lengths, 80-sample margins, filled in pieces.
   rspl::MipMapFlt mm;
   mm.init_sample(1000, 12, 12, 5, coefs, 81);
   const Samples ones(1000, 1.0f);
@@ -156,13 +152,9 @@ TEST(MipMapFlt, FilterLayoutAndLevels) {
     // Level L of a constant holds the DC gain^L in its middle.
     EXPECT_NEAR(mm.use_table(l)[lens[l] / 2], std::pow(1.0024222114, l), 1e-5) << l;
   }
-  const float* l0 = mm.use_table(0);
-  EXPECT_TRUE(l0[-80] == 0.0f && l0[-1] == 0.0f && l0[1079] == 0.0f);
   // Level 1 edges: partial sums of the filter, 20 samples into the margin.
-  const float* l1 = mm.use_table(1);
-  EXPECT_NEAR(l1[-1], -0.0614408637, 1e-6);
-  EXPECT_NEAR(l1[-20], 0.0001991613, 1e-9);
-  EXPECT_TRUE(l1[-21] == 0.0f && l1[520] == 0.0f && l1[519] != 0.0f);
+  EXPECT_NEAR(mm.use_table(1)[-1], -0.0614408637, 1e-6);
+  EXPECT_TRUE(mm.use_table(1)[-21] == 0.0f && mm.use_table(1)[520] == 0.0f);
 
   // A sine at 0.1 cycles per level-0 sample reappears on level 1 at 0.2,
   // in phase, with the filter's gain there; one at 0.35 (|H| = 2.4e-5)
@@ -196,14 +188,12 @@ TEST(WaveSources, SawSquareAndRecordedSquare) {
   // The recorded square cycle: samples that define its shape (to three
   // decimals), its extremes, and where it is positive.
   const float* v = rspl::squarevirus;
-  const std::pair<int, float> points[] = {{0, -0.437f},   {2, 0.218f},    {3, 0.773f},    {64, 0.938f},
-                                          {256, 0.684f},  {512, 0.417f},  {525, 0.353f},  {526, -0.126f},
-                                          {527, -0.774f}, {576, -0.960f}, {800, -0.677f}, {992, -0.467f}};
+  const std::pair<int, float> points[] = {{0, -0.437f},   {3, 0.773f},    {256, 0.684f},
+                                          {526, -0.126f}, {576, -0.960f}, {992, -0.467f}};
   for (auto [i, value] : points) EXPECT_NEAR(v[i], value, 0.0005f) << i;
   const auto [mn, mx] = std::minmax_element(v, v + rspl::kSquareVirusLen);
   EXPECT_NEAR(*mn, -0.96605f, 1e-5f);
   EXPECT_NEAR(*mx, 0.93803f, 1e-5f);
-  EXPECT_NEAR(std::accumulate(v, v + rspl::kSquareVirusLen, 0.0) / rspl::kSquareVirusLen, 0.00004, 0.00002);
   EXPECT_EQ(std::count_if(v + 2, v + 526, [](float x) { return x > 0.0f; }), 524);
   EXPECT_EQ(std::count_if(v + 526, v + 1024, [](float x) { return x < 0.0f; }), 498);
   Samples src(2048);

@@ -1,78 +1,178 @@
-// The pattern model and the sequencer's pattern-sync modes and groove layout.
+// The pattern model, the groove layout, pattern edits (copy and paste,
+// rotation, the randomisers) and the recorder's key ranks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
 
-#include "sequencer/Sequencer.h"
+#include "sequencer/PatternEditor.h"
+#include "sequencer/PatternRecorder.h"
 
-TEST(Pattern, LengthHidesStepsAndStaysInsideStorage) {
+namespace {
+
+struct EditCounter : SequencerListener {
+  int edits = 0;
+  void sequencerTempoChanged(double) override {}
+  void sequencerPatternChanged() override {}
+  void sequencerStatusChanged() override {}
+  void sequencerPatternsEdited() override { ++edits; }
+};
+
+// The C library's generator as the editor must draw from it: trunc(n * r / 2^31).
+int draw(int n) { return static_cast<int>((static_cast<long long>(std::rand()) * n) >> 31); }
+
+struct Patterns : ::testing::Test {
+  EditCounter listener;
+  Sequencer seq;
+  PatternEditor editor{seq, &listener};
+  PatternRecorder rec{&listener};
+  Pattern& slot(int i) { return *seq.m_song.getPattern(i); }
+  // Notes base+i, slides on every third step, accents on every other.
+  void fill(int i, int n, int base) {
+    slot(i).setNBStep(n);
+    for (int s = 0; s < n; ++s) {
+      slot(i).setStepNote(base + s, s);
+      slot(i).setStepSlide(s % 3 == 0, s);
+      slot(i).setStepAccent(s % 2 == 1, s);
+      slot(i).setStepTimeStart(s * 0.25 + 0.125, s);
+    }
+  }
+  // Every visible step as note * 4 + 2 slide + accent, and what fill() makes.
+  std::vector<int> codes(int i) {
+    std::vector<int> c;
+    for (int s = 0; s < slot(i).getNBStep(); ++s)
+      c.push_back(slot(i).getStep(s)->note * 4 + 2 * slot(i).getStep(s)->slide + slot(i).getStep(s)->accent);
+    return c;
+  }
+  static std::vector<int> filled(int n, int base) {
+    std::vector<int> c;
+    for (int s = 0; s < n; ++s) c.push_back((base + s) * 4 + 2 * (s % 3 == 0) + (s % 2 == 1));
+    return c;
+  }
+};
+
+}  // namespace
+
+TEST_F(Patterns, LengthGrooveAndTranspose) {
   Pattern p(16);
   p.setStepNote(40, 15);
-  p.setStepSlide(true, 15);
   p.setNBStep(8);
   EXPECT_EQ(p.getStep(15), nullptr);
-  EXPECT_EQ(p.getStep(-1), nullptr);
   p.setStepNote(1, 15);  // hidden: ignored
-  p.setStepAccent(true, -1);
-  p.clear();  // clears the visible steps only
+  p.clear();             // clears the visible steps only
   p.setNBStep(40);
   EXPECT_EQ(p.getStep(15)->note, 40);
-  EXPECT_TRUE(p.getStep(15)->slide);
   EXPECT_EQ(p.getStep(39)->note, 25);                // a fresh step
   EXPECT_DOUBLE_EQ(p.getStep(39)->timeStart, 9.75);  // 39 x 0.25 beat
   for (auto [asked, kept] : {std::pair{65, 64}, {0, 1}, {-7, 1}}) {
     p.setNBStep(asked);
     EXPECT_EQ(p.getNBStep(), kept) << asked;
   }
-}
-
-TEST(Pattern, TransposeKeepsNotesInRangeOrRefusesWhole) {
-  struct Case {
+  // The groove delays the odd steps of the current pattern only.
+  seq.setShuffle(0.09375);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_DOUBLE_EQ(seq.getCurrentPattern()->getStep(i)->timeStart, 0.25 * i + (i % 2) * 0.09375) << i;
+  EXPECT_DOUBLE_EQ(slot(1).getStep(1)->timeStart, 0.25);
+  // Transposition keeps every note in 1..60 or refuses as a whole; rests stay.
+  const struct {
     std::array<int, 4> before;
     bool up;
     std::array<int, 4> after;
-  };
-  const Case cases[] = {
-      {{10, 0, 59, 1}, true, {11, 0, 60, 2}},  // rests stay rests
-      {{11, 0, 60, 2}, true, {11, 0, 60, 2}},  // 61 would leave 1..60: nothing moves
-      {{10, 0, 30, 1}, false, {10, 0, 30, 1}}, {{10, 0, 30, 2}, false, {9, 0, 29, 1}},
-      {{0, 0, 0, 0}, true, {0, 0, 0, 0}},
-  };
-  for (const Case& c : cases) {
-    Pattern p(4);
-    for (int i = 0; i < 4; ++i) p.setStepNote(c.before[i], i);
-    c.up ? p.transposeUp() : p.transposeDown();
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(p.getStep(i)->note, c.after[i]) << c.before[0] << " step " << i;
-  }
-}
-
-TEST(Transport, PatternSyncModesAndQuantum) {
-  Sequencer seq;
-  char text[16];
-  const struct {
-    float value;
-    int mode;
-    double quantum;
-    const char* display;
-  } cases[] = {
-      {0.0f, 0, 1.0, "free"},     {0.25f, 1, 0.25, "1 step"},  {0.5f, 2, 1.0, "4 step"},
-      {0.75f, 3, 4.0, "16 step"}, {0.999f, 3, 4.0, "16 step"}, {1.0f, 4, 4.0, "AUTO"},
-      {0.1f, 0, 4.0, "free"},  // free keeps the previous quantum
-  };
+  } cases[] = {{{10, 0, 59, 1}, true, {11, 0, 60, 2}},
+               {{11, 0, 60, 2}, true, {11, 0, 60, 2}},
+               {{10, 0, 30, 1}, false, {10, 0, 30, 1}},
+               {{10, 0, 30, 2}, false, {9, 0, 29, 1}}};
   for (const auto& c : cases) {
-    seq.setPatternSync(c.value);
-    EXPECT_EQ(seq.m_patternSyncMode, c.mode) << c.value;
-    EXPECT_DOUBLE_EQ(seq.m_patternSyncQuantum, c.quantum) << c.value;
-    seq.setPatternSyncDisplay(text);
-    EXPECT_STREQ(text, c.display) << c.value;
+    Pattern t(4);
+    for (int i = 0; i < 4; ++i) t.setStepNote(c.before[i], i);
+    c.up ? t.transposeUp() : t.transposeDown();
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(t.getStep(i)->note, c.after[i]) << c.before[0] << " step " << i;
   }
 }
 
-TEST(Transport, GrooveDelaysOddStepsOfTheCurrentPatternOnly) {
-  Sequencer seq;
-  seq.setShuffle(0.09375);
-  const double starts[] = {0.0, 0.34375, 0.5, 0.84375};
-  for (int i = 0; i < 4; ++i)
-    EXPECT_DOUBLE_EQ(seq.getCurrentPattern()->getStep(i)->timeStart, starts[i]) << i;
-  EXPECT_DOUBLE_EQ(seq.song().getPattern(1)->getStep(1)->timeStart, 0.25);
+TEST_F(Patterns, CopyPasteAndRotate) {
+  fill(5, 16, 40);
+  editor.PatternPaste(5);  // nothing copied yet
+  EXPECT_EQ(codes(5), filled(16, 40));
+  fill(1, 12, 1);
+  editor.PatternCopy(1);
+  slot(1).setStepNote(60, 0);  // the buffer is a copy, not a view
+  seq.m_currentStep = seq.m_currentPattern->getStep(0);
+  editor.PatternPaste(5);
+  EXPECT_NE(seq.m_currentStep, nullptr);  // pasting elsewhere keeps the sounding step
+  EXPECT_EQ(codes(5), filled(12, 1));
+  EXPECT_DOUBLE_EQ(slot(5).getStep(11)->timeStart, 11 * 0.25 + 0.125);
+  EXPECT_EQ(slot(5).storedStep(12).note, 52);  // hidden, kept
+  EXPECT_EQ(slot(5).getName(), "pattern 6");
+  editor.PatternPaste(-1);  // into the current pattern: the sounding step is dropped
+  EXPECT_EQ(seq.m_currentStep, nullptr);
+
+  // Rotation moves note, slide and accent of the visible steps; start times
+  // (the groove) and the hidden step 4 stay.
+  seq.selectPattern(3);
+  fill(3, 5, 1);
+  slot(3).setNBStep(4);
+  std::vector<int> expected = filled(4, 1);
+  editor.patternShiftLeft();
+  std::rotate(expected.begin(), expected.begin() + 1, expected.end());
+  EXPECT_EQ(codes(3), expected);
+  editor.patternShiftRight();
+  editor.patternShiftRight();
+  std::rotate(expected.begin(), expected.begin() + 2, expected.end());
+  EXPECT_EQ(codes(3), expected);
+  EXPECT_DOUBLE_EQ(slot(3).getStep(1)->timeStart, 0.375);
+  EXPECT_EQ(slot(3).storedStep(4).note, 5);
+  EXPECT_EQ(listener.edits, 3);  // copy and paste refresh through the editor protocol
+}
+
+// Seeds are the second plus a process-wide counter that counts every use.
+// what -1: the whole pattern (note, accent, slide per step); 0 notes only,
+// 1 slides, 2 accents, 3 nothing.
+TEST_F(Patterns, RandomisersDrawFromTheSeededGenerator) {
+  for (int what = -1; what < 4; ++what) {
+    uint32_t c = 0;
+    std::time_t t;
+    do {  // until one randomisation starts and ends within one second
+      t = std::time(nullptr);
+      fill(2, 64, -10);
+      slot(2).setNBStep(63);
+      c = what < 0 ? PatternEditor::patternCounter() : PatternEditor::partCounter();
+      what < 0 ? editor.processRandomize(2) : editor.patternRandom3(what, 2);
+    } while (std::time(nullptr) != t);
+    EXPECT_EQ(what < 0 ? PatternEditor::patternCounter() : PatternEditor::partCounter(), c + 1);
+    std::srand(static_cast<unsigned>(t) + c);
+    std::vector<int> expected = filled(63, -10);
+    for (int& code : expected) {
+      if (what <= 0) code = (code & 3) + 4 * (15 + draw(15));
+      if (what == -1 || what == 2) code = (code & ~1) + (draw(100) > 75);
+      if (what == -1 || what == 1) code = (code & ~2) + 2 * (draw(100) > 75);
+    }
+    EXPECT_EQ(codes(2), expected) << what;
+    EXPECT_EQ(slot(2).storedStep(63).note, 53);  // hidden, kept
+  }
+}
+
+// Recording writes held keys into the steps as they start (an arpeggio for
+// a chord, through the real interface in the host tests). Whatever key
+// messages arrive, the ranks of the held keys stay exactly 1..h; keys 36..94
+// record notes 1..59, other keys from 32 up a rest, keys below 32 nothing.
+TEST_F(Patterns, RecorderRanksAndKeyRange) {
+  for (auto [key, on] : {std::pair{48, true}, {52, true}, {60, false}, {300, true}, {-5, true}, {128, false}})
+    rec.recordPattern(key, 90, on);
+  EXPECT_EQ(rec.heldKeys(), 2);
+  rec.recordPattern(48, 91, true);  // pressed again: now the latest key
+  EXPECT_EQ(rec.m_recordKeyOrder[52], 1);
+  EXPECT_EQ(rec.m_recordKeyOrder[48], 2);
+  for (int key : {48, 52}) rec.recordPattern(key, 0, false);
+  const int keys[][2] = {{95, 0}, {94, 59}, {36, 1}, {35, 0}, {30, 25}};
+  for (int k = 0; k < 5; ++k) {
+    rec.recordPattern(keys[k][0], 90, true);
+    seq.m_currentStep = seq.m_currentPattern->getStep(k);
+    rec.processRecordPatternNote(seq);
+    EXPECT_EQ(seq.m_currentPattern->getStep(k)->note, keys[k][1]) << keys[k][0];
+    rec.recordPattern(keys[k][0], 0, false);
+  }
 }
