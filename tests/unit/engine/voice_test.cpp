@@ -220,6 +220,16 @@ TEST_F(VoiceTest, MatchesReferenceModel) {
   EXPECT_EQ(end[9].m_declickOffset, 0.0f);
 }
 
+TEST(NoteTable, FrequenciesAndSafeLookup) {
+  const double quoted[][2] = {{1, 130.813}, {13, 261.626}, {22, 440.0}, {52, 2489.016}, {60, 3951.066}};
+  for (const auto& q : quoted) EXPECT_NEAR(double(noteFrequency(int(q[0]))), q[1], 1e-9) << q[0];
+  // Rounding to 0.0005 Hz on values >= 130 Hz moves a semitone ratio by at
+  // most 2 * 0.0005 / 130 = 7.7e-6.
+  for (int i = 2; i <= 60; ++i)
+    EXPECT_NEAR(double(cNoteFreq[i] / cNoteFreq[i - 1]), std::pow(2.0, 1.0 / 12.0), 7.7e-6) << i;
+  for (int bad : {0, -1, 61, std::numeric_limits<int>::min()}) EXPECT_EQ(noteFrequency(bad), 0.0L) << bad;
+}
+
 TEST_F(VoiceTest, OutputDroopIsTimedInSecondsAndHeldAtHalf) {
   // 1e-5 per sample at 44.1 kHz: (1 - 1e-5)^60000 = 0.54881 after 1.36 s,
   // then held at 0.5 from 69315 samples (ln 2 / 1e-5) on.
