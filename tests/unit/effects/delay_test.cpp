@@ -197,15 +197,12 @@ TEST(Delay, ToneControl) {
     EXPECT_NEAR(d.getHpCoefficient(), c.hp, 1e-7) << c.tune;
     EXPECT_NEAR(run(d, Samples(30000, 0.5f)).left.back() - 0.5f, 0.5 * c.dcGain, 1e-4) << c.tune;
   }
-  for (float height : {0.5f, 5.0f}) {
-    Delay h(88200);
-    settle(h, 176);
-    h.setTune(0.75f);
-    const Samples y = run(h, impulse(180, height)).left;
-    const double want[2][2] = {{0.453094293, -0.0439085071}, {1.0, -0.439085071}};
-    for (int i = 0; i < 2; ++i)
-      EXPECT_NEAR(y[176 + size_t(i)], want[height > 1][i], 1e-6) << height << " " << i;
-  }
+  Delay h(88200);  // a pulse of 5 enters the line clipped to 1
+  settle(h, 176);
+  h.setTune(0.75f);
+  const Samples y = run(h, impulse(180, 5.0f)).left;
+  EXPECT_NEAR(y[176], 1.0, 1e-6);
+  EXPECT_NEAR(y[177], -0.439085071, 1e-6);
 }
 
 // With ping-pong the echo changes sides every `length` samples, crossfading

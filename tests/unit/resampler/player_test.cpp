@@ -167,11 +167,9 @@ TEST(TablePlayer, GlidesAcrossLevelsWithoutAJump) {
 TEST(TablePlayer, LowPitchesAndBlockSplits) {
   Rig rig;
   rspl::ResamplerFlt& player = *rig.player;
-  // Far below the natural rate: plays (slowly) and stays finite.
-  for (int pitch : {-131072, -1000000, rspl::kMinPitch}) {
-    player.set_playback_pos(int64_t(1000) << 32);
-    for (float v : rig.render(4096, pitch)) ASSERT_TRUE(std::fabs(v) < 1.5f) << pitch;
-  }
+  // Far below the natural rate the head plays (slowly) and stays finite.
+  player.set_playback_pos(int64_t(1000) << 32);
+  for (float v : rig.render(4096, rspl::kMinPitch)) ASSERT_TRUE(std::fabs(v) < 1.5f);
   // A long run at the highest pitch stays inside the table (the head wraps).
   rig.render(1 << 18, rspl::kMaxPitch);
   EXPECT_LT(player.get_playback_pos() >> 32, rspl::kTableLen);
