@@ -144,26 +144,7 @@ TEST_F(FilterTest, ResonantLowpassMatchesModel) {
   }
 }
 
-TEST_F(FilterTest, ResonantLowpassClampsAreExact) {
-  // A cutoff at or below the range is 0.01f, at or above 0.7f, NaN low; the
-  // resonance is held to 0..1, NaN 0; a rate that is no rate is 44100 Hz,
-  // and up to 36750 Hz only f / sr matters.
-  const Seq in = saw(53);
-  const long double nan = NAN;
-  const long double same[][2][4] = {{{0.005L, 0.6L, 300, 44100}, {0.01f, 0.6L, 300, 44100}},
-                                    {{nan, 0.6L, 300, 96000}, {0.01f, 0.6L, 300, 96000}},
-                                    {{1e9L, 0.6L, 300, 96000}, {0.7f, 0.6L, 300, 96000}},
-                                    {{0.3L, 1.7L, 300, 44100}, {0.3L, 1.0L, 300, 44100}},
-                                    {{0.3L, nan, 300, 44100}, {0.3L, 0.0L, 300, 44100}},
-                                    {{0.3L, 0.8L, 441, nan}, {0.3L, 0.8L, 441, 44100}},
-                                    {{0.3L, 0.8L, 441, -1}, {0.3L, 0.8L, 160, 16000}}};
-  for (const auto& p : same)
-    EXPECT_EQ(lp3(in, p[0][0], p[0][1], p[0][2], double(p[0][3])),
-              lp3(in, p[1][0], p[1][1], p[1][2], double(p[1][3])))
-        << double(p[0][0]) << " " << double(p[0][1]) << " " << double(p[0][3]);
-}
-
-TEST_F(FilterTest, ResonanceRingAndBoundedOutput) {
+TEST_F(FilterTest, ResonanceRings) {
   // An impulse at the top cutoff with w = 0 (model): at r = 1 the ring
   // still peaks at 0.00146638 over samples 2000..2999; at r = 0 it is gone.
   auto tailPeak = [](const std::vector<long double>& y) {
@@ -173,21 +154,6 @@ TEST_F(FilterTest, ResonanceRingAndBoundedOutput) {
   };
   EXPECT_NEAR(tailPeak(lp3(impulse(3000), 0.7L, 1.0L, 0.0L, 44100.0)), 0.00146638, 1e-8);
   EXPECT_LT(tailPeak(lp3(impulse(3000), 0.7L, 0.0L, 0.0L, 44100.0)), 1e-300);
-
-  // Sines within +-1 (the high-pass limits the input) at every rate and
-  // setting, including pitches no note has: the model's worst case for a
-  // unit sine at r = 1 is 84.9; a blow-up grows without limit.
-  for (double sr : {16000.0, 36750.0, 44100.0, 192000.0})
-    for (long double c : {0.0L, 0.05L, 0.7L, 2.0L})
-      for (long double f : {0.0L, 3951.1L, 1e6L, -50.0L}) {
-        tbiquad t;
-        double worst = 0;
-        for (int i = 0; i < 4000; ++i)
-          worst = std::max(
-              worst,
-              std::fabs(double(brenik_IIR_IIRlp3pole(t, c, 1.0L, std::sin(0.02 * i * (1 + c)), f, sr))));
-        EXPECT_LT(worst, 200.0) << sr << " " << double(c) << " " << double(f);
-      }
 }
 
 TEST(Waveshaper, CurveSymmetryAndLimits) {

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "effects/DistortionUnit.h"
@@ -123,18 +124,15 @@ Expected fade(const Samples& dry, const Samples& dist, bool on) {
 // The algorithm change over the block: the new algorithm runs first, then
 // the previous one over the same dry block (the order matters for the
 // oversampler the 4x algorithms share); the mirror keeps the new one.
-Expected change(DistortionUnit& mirror, float select, const Samples& dry, const Expected& current) {
-  const int previous = mirror.m_distoAlgorithm;
+Expected change(DistortionUnit& mirror, float select, const Samples& dry) {
+  int other = mirror.m_distoAlgorithm;
   mirror.setDisto(select);
-  const int next = mirror.m_distoAlgorithm;
-  const Samples newSound = distort(mirror, dry);
-  mirror.m_distoAlgorithm = previous;
+  Expected e = scaled(distort(mirror, dry));
+  std::swap(mirror.m_distoAlgorithm, other);
   const Samples oldSound = distort(mirror, dry);
-  mirror.m_distoAlgorithm = next;
-  const int n = static_cast<int>(dry.size());
-  Expected e = current.empty() ? scaled(newSound) : current;
-  for (int i = 0; i < n; ++i) {
-    const double g = 1.0 - static_cast<double>(i) / n;
+  std::swap(mirror.m_distoAlgorithm, other);
+  for (size_t i = 0; i < e.size(); ++i) {
+    const double g = 1.0 - static_cast<double>(i) / static_cast<double>(e.size());
     e[i] = (1.0 - g) * e[i] + g * oldSound[i];
   }
   return e;
@@ -193,7 +191,7 @@ TEST(DistortionCrossfade, SwitchOnChangeAndSwitchOff) {
     for (float select : c.changes) {
       fx.setParameter(kDistSel, select);
       rig.render(c.frames);
-      EXPECT_TRUE(matches(rig, change(mirror, select, rig.dry(), {}))) << select;
+      EXPECT_TRUE(matches(rig, change(mirror, select, rig.dry()))) << select;
       EXPECT_FALSE(fx.m_disto.m_distoAlgorithmChanged);
     }
     fx.setParameter(kDisto, 0.0f);

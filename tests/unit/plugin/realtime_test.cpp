@@ -46,23 +46,14 @@ TEST(Realtime, NoBlockAllocatesInAnySyncType) {
   instrument.setBlockSize(512);
   instrument.resume();
   for (int index : {kDelayOn, kDisto, kRecord}) instrument.setParameter(index, 1.0f);
-
   std::vector<float> left(8192), right(8192);
   float* outputs[2] = {left.data(), right.data()};
-  VstMidiEvent notes[2] = {};
-  for (int k = 0; k < 2; ++k) {
-    notes[k].type = kVstMidiType;
-    notes[k].byteSize = sizeof(VstMidiEvent);
-    notes[k].midiData[0] = static_cast<char>(k ? 0x80 : 0x90);
-    notes[k].midiData[1] = 48;
-    notes[k].midiData[2] = 100;
-  }
-  struct {
-    VstInt32 numEvents;
-    VstIntPtr reserved;
-    VstEvent* events[2];
-  } block{2, 0, {reinterpret_cast<VstEvent*>(&notes[0]), reinterpret_cast<VstEvent*>(&notes[1])}};
-
+  // A key pressed and released in every block: played in keyboard mode,
+  // recorded in host sync.
+  VstMidiEvent notes[2] = {
+      {kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0, {char(0x90), 48, 100, 0}, 0, 0, 0, 0},
+      {kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0, {char(0x80), 48, 0, 0}, 0, 0, 0, 0}};
+  VstEvents events{2, 0, {reinterpret_cast<VstEvent*>(&notes[0]), reinterpret_cast<VstEvent*>(&notes[1])}};
   g_time.sampleRate = 44100.0;
   g_time.tempo = 130.0;
   g_time.flags = kVstTransportPlaying | kVstTransportChanged | kVstPpqPosValid | kVstTempoValid;
@@ -74,7 +65,7 @@ TEST(Realtime, NoBlockAllocatesInAnySyncType) {
     g_counting = true;
     for (int b = 0; b < 40; ++b) {
       const int frames = b == 7 ? 8192 : 512;  // one block larger than announced
-      instrument.processEvents(reinterpret_cast<VstEvents*>(&block));
+      instrument.processEvents(&events);
       instrument.processReplacing(nullptr, outputs, frames);
       g_time.ppqPos += frames * 130.0 / 60.0 / 44100.0;
       g_time.flags &= ~kVstTransportChanged;

@@ -1,5 +1,6 @@
-// The pattern model, the groove layout, pattern edits (copy and paste,
-// rotation, the randomisers) and the recorder's key ranks.
+// The pattern model, the groove layout and pattern edits (copy and paste,
+// rotation, the randomisers). Recording is tested through the real
+// interface, in the host tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include <vector>
 
 #include "sequencer/PatternEditor.h"
-#include "sequencer/PatternRecorder.h"
 
 namespace {
 
@@ -28,7 +28,6 @@ struct Patterns : ::testing::Test {
   EditCounter listener;
   Sequencer seq;
   PatternEditor editor{seq, &listener};
-  PatternRecorder rec{&listener};
   Pattern& slot(int i) { return *seq.m_song.getPattern(i); }
   // Notes base+i, slides on every third step, accents on every other.
   void fill(int i, int n, int base) {
@@ -152,27 +151,5 @@ TEST_F(Patterns, RandomisersDrawFromTheSeededGenerator) {
     }
     EXPECT_EQ(codes(2), expected) << what;
     EXPECT_EQ(slot(2).storedStep(63).note, 53);  // hidden, kept
-  }
-}
-
-// Recording writes held keys into the steps as they start (an arpeggio for
-// a chord, through the real interface in the host tests). Whatever key
-// messages arrive, the ranks of the held keys stay exactly 1..h; keys 36..94
-// record notes 1..59, other keys from 32 up a rest, keys below 32 nothing.
-TEST_F(Patterns, RecorderRanksAndKeyRange) {
-  for (auto [key, on] : {std::pair{48, true}, {52, true}, {60, false}, {300, true}, {-5, true}, {128, false}})
-    rec.recordPattern(key, 90, on);
-  EXPECT_EQ(rec.heldKeys(), 2);
-  rec.recordPattern(48, 91, true);  // pressed again: now the latest key
-  EXPECT_EQ(rec.m_recordKeyOrder[52], 1);
-  EXPECT_EQ(rec.m_recordKeyOrder[48], 2);
-  for (int key : {48, 52}) rec.recordPattern(key, 0, false);
-  const int keys[][2] = {{95, 0}, {94, 59}, {36, 1}, {35, 0}, {30, 25}};
-  for (int k = 0; k < 5; ++k) {
-    rec.recordPattern(keys[k][0], 90, true);
-    seq.m_currentStep = seq.m_currentPattern->getStep(k);
-    rec.processRecordPatternNote(seq);
-    EXPECT_EQ(seq.m_currentPattern->getStep(k)->note, keys[k][1]) << keys[k][0];
-    rec.recordPattern(keys[k][0], 0, false);
   }
 }
