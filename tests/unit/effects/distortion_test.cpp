@@ -162,50 +162,43 @@ TEST(DistortionUnit, SelectionEditorMessageAndRouting) {
   // leaves every parameter as it was.
   for (float v : {0.8f, kNaN}) u.setDistoParam1(v);
   for (float v : {0.9f, kNaN}) u.setDistoParam2(v);
-  EXPECT_EQ(u.m_overdrive.m_drive, 0.8f);
-  EXPECT_EQ(u.m_clipper.m_drive, 0.8f);
-  EXPECT_EQ(u.m_valve.m_drive, 0.8f);
+  EXPECT_TRUE(u.m_overdrive.m_drive == 0.8f && u.m_clipper.m_drive == 0.8f && u.m_valve.m_drive == 0.8f);
   EXPECT_EQ(u.m_cruncher.getDrive(), 0.35f);  // 0.3 x 0.8 + 0.11
-  EXPECT_EQ(u.m_overdrive.m_mix, 0.9f);
-  EXPECT_EQ(u.m_clipper.m_setting, 0.9f);
+  EXPECT_TRUE(u.m_overdrive.m_mix == 0.9f && u.m_clipper.m_setting == 0.9f);
   EXPECT_EQ(u.m_cruncher.getThreshold(), 0.56f);  // 0.4 x 0.9 + 0.2
   u.setDistoParam1(7.0f);                         // limited to 1: 0.3 + 0.11
   EXPECT_EQ(u.m_cruncher.getDrive(), 0.41f);
 }
 
 TEST(DistortionUnit, SlicingChannelsRatesAndClearing) {
+  // 150 frames are slices of 64, 64 and 22: one call per slice is the same
+  // (and the right channel a copy of the left, see render()).
   const Samples x = sine(150, 0.8, 700.0 / 44100);
   for (int a = 0; a < DistortionUnit::kNumAlgorithms; ++a) {
-    DistortionUnit whole, parts, other;
-    for (DistortionUnit* u : {&whole, &parts, &other}) {
+    DistortionUnit whole, parts;
+    for (DistortionUnit* u : {&whole, &parts}) {
       u->setDisto(kSelect[a]);
       u->setDistoParam1(0.9f);
-      u->setDistoParam2(0.2f);
     }
-    // 150 frames are slices of 64, 64 and 22: one call per slice is the same;
-    // cut differently, the once-per-slice smoothers step differently (the
-    // cruncher has none).
     const Samples y = render(whole, x, {150});
     EXPECT_EQ(y, render(parts, x, {64, 64, 22})) << a;
     EXPECT_NE(y, x) << a;
-    EXPECT_EQ(y != render(other, x, {50}), a != 3) << a;
   }
-  DistortionUnit u;
   // The host rate is truncated and the smoothers run at four times it; bad
   // rates are ignored.
+  DistortionUnit u;
   for (float rate : {48000.9f, 0.0f, -44100.0f, kNaN, std::numeric_limits<float>::infinity(), 0.5f, 3e9f})
     u.setSampleRate(rate);
   EXPECT_EQ(u.m_clipper.m_rate, 48000);
   EXPECT_FLOAT_EQ(u.m_valve.m_driveSmoother.a, 0.9918521642684937f);
-
   // The cruncher is stateless and maps 0 to 0, so silence after a loud
   // passage shows only the oversampler's memories: a tail without
   // clearing, exact zeros after clearOversampler().
   u.setDisto(kSelect[3]);
-  const Samples silence(64, 0.0f);
-  render(u, sine(512, 1.0, 5000.0 / 44100), {64});
+  const Samples silence(64, 0.0f), loud = sine(512, 1.0, 5000.0 / 44100);
+  render(u, loud, {64});
   EXPECT_NE(render(u, silence, {64}), silence);
-  render(u, sine(512, 1.0, 5000.0 / 44100), {64});
+  render(u, loud, {64});
   u.clearOversampler();
   EXPECT_EQ(render(u, silence, {64}), silence);
 }
