@@ -59,11 +59,6 @@ Samples render(DistortionUnit& u, Samples left, std::vector<int> blocks) {
   return left;
 }
 
-struct Messages {
-  std::vector<int> sent;
-  static void record(void* self, int algorithm) { static_cast<Messages*>(self)->sent.push_back(algorithm); }
-};
-
 }  // namespace
 
 TEST(DistortionAlgorithms, GoldenRuns) {
@@ -115,12 +110,6 @@ TEST(DistortionAlgorithms, GoldenRuns) {
 }
 
 TEST(DistortionAlgorithms, GuardsAndLimits) {
-  // Overdrive at mix 0 passes the input exactly, whatever the drive.
-  Overdrive o;
-  o.setDrive(1.0f);
-  o.setMix(0.0f);
-  const Samples x = sine(64, 0.9, 0.03);
-  EXPECT_EQ(run(o, x, 64, 400), x);
   // Valve: output gain 1 - 0.375 log10(101) at drive 1; loud inputs stay
   // finite (the plain curve gives inf / inf).
   Valve v;
@@ -131,10 +120,10 @@ TEST(DistortionAlgorithms, GuardsAndLimits) {
 
 TEST(DistortionUnit, SelectionEditorMessageAndRouting) {
   DistortionUnit u;
-  Messages m;
+  std::vector<int> sent;
   u.setDisto(0.5f);  // no notifier yet: nothing to send, nothing breaks
   u.m_distoAlgorithmChanged = false;
-  u.setAlgorithmNotifier(&Messages::record, &m);
+  u.setAlgorithmNotifier([](void* to, int a) { static_cast<std::vector<int>*>(to)->push_back(a); }, &sent);
   // {value, algorithm, message sent}: a change flags, keeps the previous
   // algorithm and tells the editor; the same value while the change waits
   // for its crossfade tells it again; out of range is clamped, NaN ignored.
@@ -145,18 +134,18 @@ TEST(DistortionUnit, SelectionEditorMessageAndRouting) {
   } steps[] = {{0.6f, 2, false}, {0.3f, 1, true}, {0.3f, 1, true},  {0.0f, 0, true}, {0.24f, 0, true},
                {0.75f, 3, true}, {1.0f, 3, true}, {-0.5f, 0, true}, {9.0f, 3, true}, {kNaN, 3, false}};
   for (const auto& s : steps) {
-    const size_t before = m.sent.size();
+    const size_t before = sent.size();
     u.setDisto(s.value);
     EXPECT_EQ(u.m_distoAlgorithm, s.algorithm) << s.value;
-    EXPECT_EQ(m.sent.size(), before + (s.sent ? 1 : 0)) << s.value;
+    EXPECT_EQ(sent.size(), before + (s.sent ? 1 : 0)) << s.value;
     if (s.sent) {
-      EXPECT_EQ(m.sent.back(), s.algorithm) << s.value;
+      EXPECT_EQ(sent.back(), s.algorithm) << s.value;
     }
   }
   EXPECT_EQ(u.m_previousDistoAlgorithm, 0);  // the algorithm before the last change
   u.m_distoAlgorithmChanged = false;         // as the block driver's crossfade does
   u.setDisto(0.9f);
-  EXPECT_EQ(m.sent.size(), 8u);
+  EXPECT_EQ(sent.size(), 8u);
 
   // "Dist prm1" reaches all four drives, "Dist prm2" all but the valve; NaN
   // leaves every parameter as it was.

@@ -58,12 +58,6 @@ constexpr double kEndAccentLevel96k = 0.3049132911877806;
 constexpr double kTol = 2e-11, kFloatTol = 1.2e-7;
 constexpr long double kNote13 = 261.626L;  // table frequency of note 13
 
-VoiceParameters factoryParameters(bool square) {
-  VoiceParameters p;
-  p.waveform = square ? 1.0f : 0.0f;
-  return p;
-}
-
 // A step event starting a new note (no glide), accent drivers included.
 void startStep(VoiceState& v, long double freq, bool accent) {
   v.m_slideFactor = 1.0L;
@@ -97,25 +91,15 @@ struct VoiceRun {
 };
 
 std::vector<double> render(const VoiceRun& r, VoiceState& v) {
-  const VoiceParameters p = factoryParameters(r.square);
-  const bool accent = r.velocity > 82;
+  VoiceParameters p;  // the factory sound
+  p.waveform = r.square ? 1.0f : 0.0f;
   v.reset();
   v.m_squareWave = r.square;
-  if (!r.keyboard) {
-    startStep(v, kNote13, accent);
-  } else {
+  startStep(v, kNote13, r.velocity > 82);  // a fresh key starts the same way
+  if (r.keyboard) {
     v.m_noteLevel = r.noteLevel;
-    if (r.declick != 0.0f) {
-      v.m_declickOffset = r.declick;
-      v.m_declickStep = r.declick / 110.0;
-    }
-    v.m_phase = 0.0L;
-    v.m_filterEnv = 4.0L;
-    v.m_noteFreq = kNote13;
-    if (accent) {
-      v.m_accentLevelTarget = 0.6f;
-      v.m_accentCharge = 2.0L;
-    }
+    v.m_declickOffset = r.declick;
+    v.m_declickStep = r.declick / 110.0;
   }
   VoiceBlock block = voiceBlockConstants(p, v, r.sr, false);
   std::vector<double> out;
@@ -217,7 +201,7 @@ TEST_F(VoiceTest, OutputDroopIsTimedInSecondsAndHeldAtHalf) {
     VoiceState v;
     v.reset();
     startStep(v, kNote13, false);
-    const VoiceBlock block = voiceBlockConstants(factoryParameters(false), v, sr, false);
+    const VoiceBlock block = voiceBlockConstants(VoiceParameters(), v, sr, false);
     const int n = int(sr / 44100.0 * 60000.0);
     for (int i = 0; i < n; ++i) sequencerVoiceAdvance(v, block);
     EXPECT_NEAR(double(v.m_noteLevel), 0.54881, 2e-4) << sr;

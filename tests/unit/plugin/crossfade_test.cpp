@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -56,6 +55,10 @@ enum { kDry = 0, kFx = 1 };
 // Two instruments in host sync at 120 BPM.
 struct Rig {
   explicit Rig(int maxBlock) {
+    g_time = VstTimeInfo{};
+    g_time.sampleRate = kRate;
+    g_time.tempo = kTempo;
+    g_time.flags = kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | kVstTransportChanged;
     for (auto& synth : synths) {
       synth = std::make_unique<Tolvane>(hostCallback);
       synth->setSampleRate(static_cast<float>(kRate));
@@ -67,18 +70,13 @@ struct Rig {
   }
   void render(int frames) {
     for (int k = 0; k < 2; ++k) {
-      std::memset(&g_time, 0, sizeof g_time);
-      g_time.sampleRate = kRate;
-      g_time.tempo = kTempo;
-      g_time.ppqPos = position * kTempo / (60.0 * kRate);
-      g_time.flags =
-          kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid | (position ? 0 : kVstTransportChanged);
       left[k].resize(static_cast<size_t>(frames));
       right[k].resize(static_cast<size_t>(frames));
       float* outputs[2] = {left[k].data(), right[k].data()};
       synths[k]->processReplacing(nullptr, outputs, frames);
     }
-    position += frames;
+    g_time.ppqPos += frames * kTempo / (60.0 * kRate);
+    g_time.flags &= ~kVstTransportChanged;
   }
   // kDry's output with the settled volume divided out.
   Samples dry() const {
@@ -88,7 +86,6 @@ struct Rig {
   }
   std::unique_ptr<Tolvane> synths[2];
   Samples left[2], right[2];
-  long position = 0;
 };
 
 // A distortion unit set up like the instrument's.
@@ -98,25 +95,20 @@ struct Mirror : DistortionUnit {
     setDistoParam1(kDrive);
     setDistoParam2(kPrm2);
   }
+  Expected distort(Samples x) {
+    Samples right(x.size());
+    float* channels[2] = {x.data(), right.data()};
+    processDisto(channels, static_cast<int>(x.size()));
+    return Expected(x.begin(), x.end());
+  }
 };
 
-Samples distort(DistortionUnit& unit, Samples x) {
-  Samples right(x.size());
-  float* channels[2] = {x.data(), right.data()};
-  unit.processDisto(channels, static_cast<int>(x.size()));
-  return x;
-}
-
-Expected scaled(const Samples& s) { return Expected(s.begin(), s.end()); }
-
 // Switch on (first len samples) or off (last len) between dry and dist.
-Expected fade(const Samples& dry, const Samples& dist, bool on) {
+Expected fade(const Samples& dry, Expected e, bool on) {
   const int n = static_cast<int>(dry.size()), len = std::min(n, kFade), first = on ? 0 : n - len;
-  Expected e = scaled(dist);
-  for (int i = 0; i < len; ++i) {
-    const double g = 1.0 - static_cast<double>(i) / len;
-    e[first + i] = on ? (1.0 - g) * dist[first + i] + g * dry[first + i]
-                      : g * dist[first + i] + (1.0 - g) * dry[first + i];
+  for (int i = first; i < first + len; ++i) {
+    const double g = on ? 1.0 - static_cast<double>(i) / len : static_cast<double>(i - first) / len;
+    e[i] = (1.0 - g) * e[i] + g * dry[i];
   }
   return e;
 }
@@ -124,12 +116,12 @@ Expected fade(const Samples& dry, const Samples& dist, bool on) {
 // The algorithm change over the block: the new algorithm runs first, then
 // the previous one over the same dry block (the order matters for the
 // oversampler the 4x algorithms share); the mirror keeps the new one.
-Expected change(DistortionUnit& mirror, float select, const Samples& dry) {
+Expected change(Mirror& mirror, float select, const Samples& dry) {
   int other = mirror.m_distoAlgorithm;
   mirror.setDisto(select);
-  Expected e = scaled(distort(mirror, dry));
+  Expected e = mirror.distort(dry);
   std::swap(mirror.m_distoAlgorithm, other);
-  const Samples oldSound = distort(mirror, dry);
+  const Expected oldSound = mirror.distort(dry);
   std::swap(mirror.m_distoAlgorithm, other);
   for (size_t i = 0; i < e.size(); ++i) {
     const double g = 1.0 - static_cast<double>(i) / static_cast<double>(e.size());
@@ -179,7 +171,7 @@ TEST(DistortionCrossfade, SwitchOnChangeAndSwitchOff) {
     for (int b = 0; b < c.leadIn; ++b) {
       if (b == 2 || b == c.leadIn - 3) fx.setParameter(kDisto, b == 2 ? 1.0f : 0.0f);
       rig.render(kBlock);
-      if (b >= 2 && b <= c.leadIn - 3) distort(mirror, rig.dry());
+      if (b >= 2 && b <= c.leadIn - 3) mirror.distort(rig.dry());
     }
     ASSERT_EQ(rig.left[kFx], rig.left[kDry]);
 
@@ -187,7 +179,7 @@ TEST(DistortionCrossfade, SwitchOnChangeAndSwitchOff) {
     rig.render(c.frames);
     Samples dry = rig.dry();
     ASSERT_GT(rms(dry, 0), 0.05) << "no note under the fade";
-    EXPECT_TRUE(matches(rig, fade(dry, distort(mirror, dry), true)));
+    EXPECT_TRUE(matches(rig, fade(dry, mirror.distort(dry), true)));
     for (float select : c.changes) {
       fx.setParameter(kDistSel, select);
       rig.render(c.frames);
@@ -198,7 +190,7 @@ TEST(DistortionCrossfade, SwitchOnChangeAndSwitchOff) {
     rig.render(c.frames);
     dry = rig.dry();
     ASSERT_GT(rms(dry, dry.size() - std::min<size_t>(dry.size(), kFade)), 0.02) << "no note under the fade";
-    EXPECT_TRUE(matches(rig, fade(dry, distort(mirror, dry), false)));
+    EXPECT_TRUE(matches(rig, fade(dry, mirror.distort(dry), false)));
     rig.render(c.frames);
     EXPECT_EQ(rig.left[kFx], rig.left[kDry]);
   }
