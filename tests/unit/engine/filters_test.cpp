@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <utility>
 #include <vector>
 
 #include "engine/Filters.h"
