@@ -72,7 +72,8 @@ Krennet3Editor::~Krennet3Editor() {
 
 bool Krennet3Editor::copyUIExecutable() {
   m_uiExecPath = editorProgramPath(m_instanceNumber);
-  m_programFd = PrivateFiles::writeProgram(m_uiExecPath.c_str(), vornixEditorImage, vornixEditorImageSize);
+  if (!editorImage() || editorImageSize() == 0) return false;  // built without an editor
+  m_programFd = PrivateFiles::writeProgram(m_uiExecPath.c_str(), editorImage(), editorImageSize());
   return m_programFd >= 0;
 }
 
@@ -128,7 +129,10 @@ bool Krennet3Editor::openUI(void* parentWindow) {
     // The FIFOs are opened before the program starts, so nothing the
     // editor writes at once is lost.
     if (!openFifos()) {
+      // What is at the FIFOs' names now is not ours: neither used nor
+      // removed.
       m_refused = true;
+      m_ownFifos = false;
       return false;
     }
     std::string name = "VornixUI";

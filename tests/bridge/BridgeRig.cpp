@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <thread>
 
@@ -45,7 +47,7 @@ std::vector<int> mappedInstanceNumbers() {
 BridgeRig::BridgeRig() {
   logDirectory();
   const std::vector<int> before = mappedInstanceNumbers();
-  m_host = std::make_unique<FakeHost>();
+  m_host = std::make_unique<ScriptedHost>();
   for (int n : mappedInstanceNumbers())
     if (std::find(before.begin(), before.end(), n) == before.end()) m_number = n;
 }
@@ -53,6 +55,46 @@ BridgeRig::BridgeRig() {
 BridgeRig::~BridgeRig() {
   destroy();
   if (m_block) munmap(const_cast<uint8_t*>(m_block), SharedBlockLayout::kSize);
+}
+
+Bytes parameterMessage(int index, float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof(bits));
+  const auto u = static_cast<uint32_t>(index);
+  return {1, static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
+          static_cast<uint8_t>(u >> 24), static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+          static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
+}
+
+int countLines(const Lines& lines, const std::string& line) {
+  return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+bool BridgeRig::start(uintptr_t window) { return open(window) && waitForLine("block ok"); }
+
+Lines BridgeRig::settle(const Bytes& bytes) {
+  // "Tuning" to k/64: exact in a float and in the editor's %g log line.
+  m_markers = m_markers % 63 + 1;
+  char marker[32];
+  std::snprintf(marker, sizeof(marker), "1 2 %g", m_markers / 64.0);
+  const size_t before = log().size();
+  Bytes message = bytes;
+  const Bytes tail = parameterMessage(2, static_cast<float>(m_markers / 64.0));
+  message.insert(message.end(), tail.begin(), tail.end());
+  send(message);
+  Lines fresh;
+  const bool seen = waitFor([&] {
+    const Lines lines = log();
+    for (size_t i = before; i < lines.size(); ++i) {
+      if (lines[i] == marker) {
+        fresh.assign(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.begin() + static_cast<std::ptrdiff_t>(i));
+        return true;
+      }
+    }
+    return false;
+  });
+  EXPECT_TRUE(seen) << "no echo of the marker " << marker;
+  return fresh;
 }
 
 bool BridgeRig::open(uintptr_t window) { return m_host->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window)) != 0; }

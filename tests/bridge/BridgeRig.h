@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/FakeHost.h"
+#include "support/ScriptedHost.h"
 
 namespace vornix::test {
 
@@ -23,17 +23,23 @@ class BridgeRig {
   BridgeRig();
   ~BridgeRig();
 
-  FakeHost& host() { return *m_host; }
+  ScriptedHost& host() { return *m_host; }
   // The instance's number, read from the shared block it mapped.
   int number() const { return m_number; }
 
   // effEditOpen with this window handle; effEditClose; effClose.
   bool open(uintptr_t window);
+  // Opens and waits until the stand-in editor has mapped the block.
+  bool start(uintptr_t window = 4242);
   void close();
   void destroy();
 
   // Writes bytes into the UI FIFO as the editor would.
   void send(const Bytes& bytes);
+  // Sends bytes followed by a marker (a parameter message whose echo is
+  // unique) and waits for the marker's echo: everything before it has then
+  // been executed. Answers the editor's log lines that came before it.
+  Lines settle(const Bytes& bytes);
 
   // The stand-in editor's log, one line per event.
   Lines log() const;
@@ -46,11 +52,22 @@ class BridgeRig {
   const uint8_t* block();
 
  private:
-  std::unique_ptr<FakeHost> m_host;
+  std::unique_ptr<ScriptedHost> m_host;
   int m_number = -1;
   int m_uiFifo = -1;
+  int m_markers = 0;
   const uint8_t* m_block = nullptr;
 };
+
+// An editor-to-plug-in parameter message, laid out by hand.
+Bytes parameterMessage(int index, float value);
+// Messages one after the other.
+inline Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+// How many lines equal `line`.
+int countLines(const Lines& lines, const std::string& line);
 
 // The instance numbers whose shared block this process maps now.
 std::vector<int> mappedInstanceNumbers();

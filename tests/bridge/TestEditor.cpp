@@ -43,8 +43,8 @@ std::string describe(const PluginMessage& m) {
 
 int main(int argc, char** argv) {
   const char* directory = std::getenv("VORNIX_STANDIN_LOG");
-  if (argc != 4 || !directory) return 2;
-  const int number = std::atoi(argv[3]);
+  if (argc != 3 || !directory) return 2;
+  const int number = std::atoi(argv[2]);
   const std::string path = std::string(directory) + "/" + std::to_string(number) + ".log";
   g_log = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (g_log < 0) return 2;
