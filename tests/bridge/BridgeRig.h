@@ -1,7 +1,7 @@
 // One plug-in instance of the bridge test module, seen from both ends: the
-// host (FakeHost, through the dispatcher) and the editor (the instance's
-// FIFOs and shared block, opened by its number, and the log of the
-// stand-in editor program the plug-in starts).
+// host (ScriptedHost, through the dispatcher) and the editor (the FIFOs and
+// the shared block, opened by the instance's number, and the log of the
+// stand-in editor program that the plug-in starts).
 #pragma once
 
 #include <chrono>
@@ -24,31 +24,29 @@ class BridgeRig {
   ~BridgeRig();
 
   ScriptedHost& host() { return *m_host; }
-  // The instance's number, read from the shared block it mapped.
+  // The instance's number, found from the shared block it maps.
   int number() const { return m_number; }
 
-  // effEditOpen with this window handle; effEditClose; effClose.
+  // effEditOpen with this window handle, effEditClose, effClose.
   bool open(uintptr_t window);
-  // Opens and waits until the stand-in editor has mapped the block.
-  bool start(uintptr_t window = 4242);
-  void close();
+  void close() { m_host->dispatch(effEditClose); }
   void destroy();
+  // Opens and waits until the stand-in editor has mapped the block.
+  bool start(uintptr_t window = 4242) { return open(window) && waitForLine("block ok"); }
 
   // Writes bytes into the UI FIFO as the editor would.
   void send(const Bytes& bytes);
-  // Sends bytes followed by a marker (a parameter message whose echo is
-  // unique) and waits for the marker's echo: everything before it has then
-  // been executed. Answers the editor's log lines that came before it.
+  // Sends bytes and then a marker (a parameter message with a unique
+  // echo) and waits for the marker's echo: everything before it has been
+  // executed. Answers the lines the editor logged before the echo.
   Lines settle(const Bytes& bytes);
 
   // The stand-in editor's log, one line per event.
   Lines log() const;
-  // Waits up to `limit` until the log holds a line equal to `line`.
-  bool waitForLine(const std::string& line, std::chrono::milliseconds limit = std::chrono::seconds(5)) const;
-  // Waits up to `limit` until `done` answers true.
-  static bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5));
+  bool waitForLine(const std::string& line) const;
+  static bool waitFor(const std::function<bool()>& done);
 
-  // The shared block, mapped read-only by its name (null if absent).
+  // The shared block, mapped read-only by its name.
   const uint8_t* block();
 
  private:
@@ -61,15 +59,10 @@ class BridgeRig {
 
 // An editor-to-plug-in parameter message, laid out by hand.
 Bytes parameterMessage(int index, float value);
-// Messages one after the other.
 inline Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
-// How many lines equal `line`.
 int countLines(const Lines& lines, const std::string& line);
-
-// The instance numbers whose shared block this process maps now.
-std::vector<int> mappedInstanceNumbers();
 
 }  // namespace vornix::test
