@@ -76,10 +76,6 @@ TEST(MessageCodec, RefusesWhatNoTableHoldsAndLengthsPastAnyMessage) {
     const uint8_t byte = static_cast<uint8_t>(op);
     EXPECT_EQ(decodeEditorMessage(&byte, 1, e).status, DecodeStatus::kUnhandled) << op;
   }
-  for (int op : {0, 5, 8, 10, 17, 63}) {
-    const uint8_t byte = static_cast<uint8_t>(op);
-    EXPECT_EQ(decodePluginMessage(&byte, 1, p).status, DecodeStatus::kUnhandled) << op;
-  }
   const Bytes longPath = {0x20, 0x00, 0x01, 0x10, 0x00, 0x00};  // 4097 bytes of path
   EXPECT_EQ(decodeEditorMessage(longPath.data(), longPath.size(), e).status, DecodeStatus::kMalformed);
   const Bytes longWindow = {0x06, 0x21, 0x00, 0x00, 0x00};  // 33 bytes of window text
