@@ -113,10 +113,9 @@ bool Krennet3Editor::getRect(ERect** rect) {
 
 bool Krennet3Editor::open(void* parentWindow) {
   if (m_refused) {
-    report("VornixVST > open : the editor is refused, its files in /tmp are not ours");
+    report("VornixVST > open : no editor: its program or its FIFOs in /tmp could not be set up as ours");
     return false;
   }
-  m_systemWindow = parentWindow;
   if (!openUI(parentWindow)) return false;
   m_isOpen.store(true, std::memory_order_relaxed);
   return true;
