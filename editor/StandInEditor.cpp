@@ -90,10 +90,11 @@ std::string describeBlock(const uint8_t* block) {
   if (!block) return "no shared block";
   const BlockStatus status = readStatus(block);
   char text[200];
-  std::snprintf(text, sizeof(text), "pattern %u \"%s\", %d steps, tempo %d, sync %u%s%s", status.currentPattern + 1,
-                readPatternName(block, static_cast<int>(status.currentPattern)).c_str(),
-                readPatternLength(block, static_cast<int>(status.currentPattern)), status.tempo, status.syncType,
-                status.hostPlaying ? ", host playing" : "", status.internalRunning ? ", running" : "");
+  std::snprintf(
+      text, sizeof(text), "pattern %u \"%s\", %d steps, tempo %d, sync %u%s%s", status.currentPattern + 1,
+      readPatternName(block, static_cast<int>(status.currentPattern)).c_str(),
+      readPatternLength(block, static_cast<int>(status.currentPattern)), status.tempo, status.syncType,
+      status.hostPlaying ? ", host playing" : "", status.internalRunning ? ", running" : "");
   return text;
 }
 

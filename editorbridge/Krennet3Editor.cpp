@@ -209,7 +209,9 @@ void Krennet3Editor::sendMidiMessage(int status, int data1, int data2) {
   dispatcher(kPluginMidi, status, data1, static_cast<float>(data2));
 }
 
-void Krennet3Editor::processFifoMessageCallback(void* bridge) { static_cast<Krennet3Editor*>(bridge)->tick(); }
+void Krennet3Editor::processFifoMessageCallback(void* bridge) {
+  static_cast<Krennet3Editor*>(bridge)->tick();
+}
 
 void Krennet3Editor::tick() {
   m_process.running();  // reaps an editor that has ended

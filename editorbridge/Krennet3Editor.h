@@ -100,7 +100,7 @@ class Krennet3Editor : public AEffEditor {
   std::atomic<bool> m_pluginFifoReady{false};
   int m_instanceNumber;
   bool m_firstOpen = true;
-  bool m_refused = false;  // a hostile /tmp object: no editor
+  bool m_refused = false;   // a hostile /tmp object: no editor
   bool m_ownFifos = false;  // the FIFO files are ours to remove
 
   std::string m_uiExecPath;

@@ -10,8 +10,8 @@ void putLE32(uint8_t* at, uint32_t value) {
 }
 
 uint32_t getLE32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
-         static_cast<uint32_t>(at[3]) << 24;
+  return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
+         static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
 }
 
 void putFloatLE(uint8_t* at, float value) {
@@ -46,35 +46,54 @@ DecodeResult malformed() { return {DecodeStatus::kMalformed, 0}; }
 
 size_t pluginMessageSize(uint8_t opcode, size_t textLength) {
   switch (opcode) {
-    case kPluginParameter: return 9;
-    case kPluginRefresh: return 1;
-    case kPluginStep: return 2;
-    case kPluginMidi: return 4;
-    case kPluginOpen: return 6 + textLength;
-    case kPluginQuit: return 2;
-    case kPluginAlgorithm: return 2;
-    default: return 0;
+    case kPluginParameter:
+      return 9;
+    case kPluginRefresh:
+      return 1;
+    case kPluginStep:
+      return 2;
+    case kPluginMidi:
+      return 4;
+    case kPluginOpen:
+      return 6 + textLength;
+    case kPluginQuit:
+      return 2;
+    case kPluginAlgorithm:
+      return 2;
+    default:
+      return 0;
   }
 }
 
 size_t editorMessageSize(uint8_t opcode, size_t textLength) {
   switch (opcode) {
-    case kEditorParameter: return 9;
+    case kEditorParameter:
+      return 9;
     case kEditorMidi:
     case kEditorMidi3:
-    case kEditorMidi4: return 4;
-    case kEditorRandomize: return 4;
-    case kEditorEditPattern: return 2;
-    case kEditorEditStep: return 7;
-    case kEditorSlotAction: return 4;
-    case kEditorRename: return 2 + textLength;
+    case kEditorMidi4:
+      return 4;
+    case kEditorRandomize:
+      return 4;
+    case kEditorEditPattern:
+      return 2;
+    case kEditorEditStep:
+      return 7;
+    case kEditorSlotAction:
+      return 4;
+    case kEditorRename:
+      return 2 + textLength;
     case kEditorPlay:
     case kEditorPlay17:
     case kEditorStop:
-    case kEditorGain: return 1;
-    case kEditorExport: return 6 + textLength;
-    case kEditorImport: return 7 + textLength;
-    default: return 0;
+    case kEditorGain:
+      return 1;
+    case kEditorExport:
+      return 6 + textLength;
+    case kEditorImport:
+      return 7 + textLength;
+    default:
+      return 0;
   }
 }
 

@@ -31,21 +31,21 @@ enum PluginOpcode : uint8_t {
 
 // Editor to plug-in (read from the UI FIFO).
 enum EditorOpcode : uint8_t {
-  kEditorParameter = 1,   // i32 index, f32 value                               9 bytes
-  kEditorMidi = 2,        // u8 status, u8 data1, u8 data2 (3 and 4 alike)     4 bytes
+  kEditorParameter = 1,  // i32 index, f32 value                               9 bytes
+  kEditorMidi = 2,       // u8 status, u8 data1, u8 data2 (3 and 4 alike)     4 bytes
   kEditorMidi3 = 3,
   kEditorMidi4 = 4,
-  kEditorRandomize = 10,  // u8 kind, two ignored bytes                        4 bytes
+  kEditorRandomize = 10,    // u8 kind, two ignored bytes                        4 bytes
   kEditorEditPattern = 11,  // u8 edit                                         2 bytes
-  kEditorEditStep = 12,   // u8 field, u8 step, i32 value                      7 bytes
-  kEditorSlotAction = 13,  // u8 action, u8 pattern, one ignored byte          4 bytes
-  kEditorRename = 14,     // u8 len, len bytes of name                         2 + len bytes
-  kEditorPlay = 16,       // internal play (17 alike)                          1 byte
+  kEditorEditStep = 12,     // u8 field, u8 step, i32 value                      7 bytes
+  kEditorSlotAction = 13,   // u8 action, u8 pattern, one ignored byte          4 bytes
+  kEditorRename = 14,       // u8 len, len bytes of name                         2 + len bytes
+  kEditorPlay = 16,         // internal play (17 alike)                          1 byte
   kEditorPlay17 = 17,
-  kEditorStop = 18,       // internal stop                                     1 byte
-  kEditorExport = 32,     // u8 kind, u32 len, len bytes of path               6 + len bytes
-  kEditorImport = 33,     // u8 kind, u8 slot, u32 len, len bytes of path      7 + len bytes
-  kEditorGain = 63        // output gain to 1                                  1 byte
+  kEditorStop = 18,    // internal stop                                     1 byte
+  kEditorExport = 32,  // u8 kind, u32 len, len bytes of path               6 + len bytes
+  kEditorImport = 33,  // u8 kind, u8 slot, u32 len, len bytes of path      7 + len bytes
+  kEditorGain = 63     // output gain to 1                                  1 byte
 };
 
 // Longest text accepted in a message: a file path (PATH_MAX) for export and
@@ -83,15 +83,15 @@ struct PluginMessage {
 // are used; the bytes the plug-in ignores are sent as 0.
 struct EditorMessage {
   uint8_t opcode = 0;
-  int32_t index = 0;    // 1: parameter index
-  float value = 0.0f;   // 1: normalised value
-  uint8_t status = 0;   // 2, 3, 4
-  uint8_t data1 = 0;    // 2, 3, 4
-  uint8_t data2 = 0;    // 2, 3, 4
-  uint8_t kind = 0;     // 10 kind, 11 edit, 12 field, 13 action, 32 and 33 kind
-  uint8_t target = 0;   // 12 step index, 13 pattern index, 33 pattern slot
-  int32_t number = 0;   // 12 value
-  std::string text;     // 14 name, 32 and 33 file path
+  int32_t index = 0;   // 1: parameter index
+  float value = 0.0f;  // 1: normalised value
+  uint8_t status = 0;  // 2, 3, 4
+  uint8_t data1 = 0;   // 2, 3, 4
+  uint8_t data2 = 0;   // 2, 3, 4
+  uint8_t kind = 0;    // 10 kind, 11 edit, 12 field, 13 action, 32 and 33 kind
+  uint8_t target = 0;  // 12 step index, 13 pattern index, 33 pattern slot
+  int32_t number = 0;  // 12 value
+  std::string text;    // 14 name, 32 and 33 file path
 };
 
 // Size of a message of this opcode whose text is textLength bytes long, or

@@ -29,12 +29,16 @@ void reportFifoError(int error) {
   report("VornixVST >  ERROR FIFO creation failed : ");
   switch (error) {
     case ENOENT:
-      report("A component of the path prefix specified by path does not name an existing directory or path is an "
-             "empty string.");
+      report(
+          "A component of the path prefix specified by path does not name an existing directory or path is "
+          "an "
+          "empty string.");
       break;
     case EACCES:
-      report("A component of the path prefix denies search permission, or write permission is denied on the parent "
-             "directory of the FIFO to be created.");
+      report(
+          "A component of the path prefix denies search permission, or write permission is denied on the "
+          "parent "
+          "directory of the FIFO to be created.");
       break;
     case EEXIST:
       report("The named file already exists.");
@@ -43,14 +47,17 @@ void reportFifoError(int error) {
       report("A component of the path prefix is not a directory.");
       break;
     case ENOSPC:
-      report("The directory that would contain the new file cannot be extended or the file system is out of "
-             "file-allocation resources.");
+      report(
+          "The directory that would contain the new file cannot be extended or the file system is out of "
+          "file-allocation resources.");
       break;
     case EROFS:
       report("The named file resides on a read-only file system.");
       break;
     case ENAMETOOLONG:
-      report("The length of the path argument exceeds {PATH_MAX} or a pathname component is longer than {NAME_MAX}.");
+      report(
+          "The length of the path argument exceeds {PATH_MAX} or a pathname component is longer than "
+          "{NAME_MAX}.");
       break;
     case ELOOP:
       report("A loop exists in symbolic links encountered during resolution of the path argument.");
@@ -135,7 +142,8 @@ int writeProgram(const char* path, const unsigned char* image, size_t size) {
   const int readFd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (readFd < 0) return -1;
   struct stat reopened;
-  if (fstat(readFd, &reopened) != 0 || reopened.st_dev != written.st_dev || reopened.st_ino != written.st_ino) {
+  if (fstat(readFd, &reopened) != 0 || reopened.st_dev != written.st_dev ||
+      reopened.st_ino != written.st_ino) {
     refuse(path, "replaced while it was written");
     close(readFd);
     return -1;

@@ -32,7 +32,9 @@ class RequestQueue {
     return true;
   }
 
-  bool empty() const { return m_head.load(std::memory_order_acquire) == m_tail.load(std::memory_order_acquire); }
+  bool empty() const {
+    return m_head.load(std::memory_order_acquire) == m_tail.load(std::memory_order_acquire);
+  }
 
  private:
   std::array<T, N> m_items{};

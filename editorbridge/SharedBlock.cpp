@@ -43,7 +43,8 @@ SharedBlock::~SharedBlock() {
 }
 
 bool SharedBlock::create(int instanceNumber) {
-  const int fd = shm_open(sharedBlockName(instanceNumber).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd =
+      shm_open(sharedBlockName(instanceNumber).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   void* address = MAP_FAILED;
   if (fd >= 0) {
     if (isPrivateObject(fd) && ftruncate(fd, static_cast<off_t>(kSize)) == 0)
@@ -119,7 +120,8 @@ void SharedBlock::writeCurrentPattern(int index) {
 void SharedBlock::writeTempo(double bpm) {
   if (!m_block) return;
   // Truncated toward zero; a tempo no int holds is left as it was.
-  if (!std::isfinite(bpm) || std::fabs(bpm) >= static_cast<double>(std::numeric_limits<int32_t>::max())) return;
+  if (!std::isfinite(bpm) || std::fabs(bpm) >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+    return;
   store32(kTempo, static_cast<uint32_t>(static_cast<int32_t>(bpm)));
 }
 

@@ -51,15 +51,17 @@ constexpr size_t kStepAccent = 5;
 
 // Status record, offsets from the start of the block.
 constexpr size_t kStatus = 75008;
-constexpr size_t kHostPlaying = 75008;     // u8 0/1
+constexpr size_t kHostPlaying = 75008;      // u8 0/1
 constexpr size_t kInternalRunning = 75009;  // u8 0/1
-constexpr size_t kCurrentPattern = 75012;  // u32 0..63
-constexpr size_t kTempo = 75016;           // i32 host BPM truncated toward zero
-constexpr size_t kSyncType = 75020;        // u32 0 host, 1 internal, 2 MIDI
+constexpr size_t kCurrentPattern = 75012;   // u32 0..63
+constexpr size_t kTempo = 75016;            // i32 host BPM truncated toward zero
+constexpr size_t kSyncType = 75020;         // u32 0 host, 1 internal, 2 MIDI
 
 constexpr size_t parameterRecord(int k) { return static_cast<size_t>(k) * kParameterRecordSize; }
 constexpr size_t patternRecord(int p) { return kPatternArea + static_cast<size_t>(p) * kPatternRecordSize; }
-constexpr size_t stepRecord(int p, int s) { return patternRecord(p) + static_cast<size_t>(s) * kStepRecordSize; }
+constexpr size_t stepRecord(int p, int s) {
+  return patternRecord(p) + static_cast<size_t>(s) * kStepRecordSize;
+}
 
 static_assert(patternRecord(kPatterns) == kStatus, "pattern area ends at the status record");
 static_assert(kStatus + 16 == kSize, "status record ends the block");

@@ -5,7 +5,8 @@
 bool StateOwnership::tryEnterAudio() {
   m_audioCalls.fetch_add(1, std::memory_order_relaxed);
   int expected = kFree;
-  return m_owner.compare_exchange_strong(expected, kAudio, std::memory_order_acquire, std::memory_order_relaxed);
+  return m_owner.compare_exchange_strong(expected, kAudio, std::memory_order_acquire,
+                                         std::memory_order_relaxed);
 }
 
 void StateOwnership::leaveAudio() { m_owner.store(kFree, std::memory_order_release); }
@@ -13,7 +14,8 @@ void StateOwnership::leaveAudio() { m_owner.store(kFree, std::memory_order_relea
 void StateOwnership::enterBridge() {
   for (;;) {
     int expected = kFree;
-    if (m_owner.compare_exchange_weak(expected, kBridge, std::memory_order_acquire, std::memory_order_relaxed))
+    if (m_owner.compare_exchange_weak(expected, kBridge, std::memory_order_acquire,
+                                      std::memory_order_relaxed))
       return;
     std::this_thread::sleep_for(std::chrono::microseconds(100));
   }

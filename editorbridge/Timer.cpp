@@ -36,7 +36,8 @@ bool Timer::start(int milliseconds) {
       const int error = failure.code().value();
       std::printf("timer creation failed err = %d\n", error);
       if (error == ENOMEM) std::printf("Could not allocate memory. ");
-      if (error == EINVAL) std::printf("Clock ID, sigev_notify, sigev_signo, or sigev_notify_thread_id is invalid. ");
+      if (error == EINVAL)
+        std::printf("Clock ID, sigev_notify, sigev_signo, or sigev_notify_thread_id is invalid. ");
       if (error == EAGAIN) std::printf("Temporary error during kernel allocation of timer structures. ");
       std::fflush(stdout);
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -79,7 +80,8 @@ void Timer::run() {
       m_wake.wait(lock);
       continue;
     }
-    if (m_wake.wait_until(lock, m_next) != std::cv_status::timeout) continue;  // re-armed, stopped or quitting
+    if (m_wake.wait_until(lock, m_next) != std::cv_status::timeout)
+      continue;  // re-armed, stopped or quitting
     if (!m_armed || m_quit || std::chrono::steady_clock::now() < m_next) continue;
     m_inCallback = true;
     lock.unlock();

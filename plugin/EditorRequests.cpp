@@ -85,14 +85,29 @@ void Tolvane::randomizeFromEditor(int kind) {
 void Tolvane::editPatternFromEditor(int edit) {
   const int current = PatternEditor::kCurrentPattern;
   switch (edit) {
-    case 0: m_patternEditor.PatternClear(); break;
-    case 1: m_patternEditor.PatternCopy(current); break;
-    case 2: m_patternEditor.PatternPaste(current); break;
-    case 3: m_patternEditor.patternTransposeUp(); break;
-    case 4: m_patternEditor.patternTransposeDown(); break;
-    case 5: m_patternEditor.patternShiftLeft(); break;
-    case 6: m_patternEditor.patternShiftRight(); break;
-    default: break;
+    case 0:
+      m_patternEditor.PatternClear();
+      break;
+    case 1:
+      m_patternEditor.PatternCopy(current);
+      break;
+    case 2:
+      m_patternEditor.PatternPaste(current);
+      break;
+    case 3:
+      m_patternEditor.patternTransposeUp();
+      break;
+    case 4:
+      m_patternEditor.patternTransposeDown();
+      break;
+    case 5:
+      m_patternEditor.patternShiftLeft();
+      break;
+    case 6:
+      m_patternEditor.patternShiftRight();
+      break;
+    default:
+      break;
   }
   // Whatever the edit, the editor re-reads the patterns.
   updatePatternData();
@@ -103,10 +118,17 @@ void Tolvane::editStepFromEditor(int field, int step, int value) {
   Pattern* pattern = m_seq.getCurrentPattern();
   if (!pattern) return;
   switch (field) {
-    case 0: pattern->setStepNote(value, step); break;
-    case 1: pattern->setStepSlide(value != 0, step); break;
-    case 2: pattern->setStepAccent(value != 0, step); break;
-    default: break;
+    case 0:
+      pattern->setStepNote(value, step);
+      break;
+    case 1:
+      pattern->setStepSlide(value != 0, step);
+      break;
+    case 2:
+      pattern->setStepAccent(value != 0, step);
+      break;
+    default:
+      break;
   }
   updatePatternData();
   editorUpdateDisplay();
@@ -115,11 +137,20 @@ void Tolvane::editStepFromEditor(int field, int step, int value) {
 void Tolvane::slotActionFromEditor(int action, int index) {
   if (Pattern* slot = m_seq.song().getPattern(index)) {
     switch (action) {
-      case 0: slot->clear(); break;
-      case 1: m_patternEditor.PatternCopy(index); break;
-      case 2: m_patternEditor.PatternPaste(index); break;
-      case 3: m_patternEditor.PatternRandom1(index); break;
-      default: break;
+      case 0:
+        slot->clear();
+        break;
+      case 1:
+        m_patternEditor.PatternCopy(index);
+        break;
+      case 2:
+        m_patternEditor.PatternPaste(index);
+        break;
+      case 3:
+        m_patternEditor.PatternRandom1(index);
+        break;
+      default:
+        break;
     }
   }
   updatePluginData();

@@ -34,7 +34,8 @@ std::vector<int> mappedBlocks() {
   std::ifstream maps("/proc/self/maps");
   const std::string marker = "/dev/shm/vnxddata.mmap";
   for (std::string line; std::getline(maps, line);)
-    if (line.find(marker) != std::string::npos) numbers.push_back(std::atoi(line.c_str() + line.find(marker) + marker.size()));
+    if (line.find(marker) != std::string::npos)
+      numbers.push_back(std::atoi(line.c_str() + line.find(marker) + marker.size()));
   return numbers;
 }
 
@@ -96,7 +97,12 @@ Lines BridgeRig::settle(const Bytes& bytes) {
                                 lines.end(), marker);
     fresh.assign(lines.begin() + static_cast<std::ptrdiff_t>(std::min(before, lines.size())), echo);
     return echo != lines.end();
-  })) << "no echo of the marker " << marker;
+  })) << "no echo of the marker "
+      << marker;
+  // An empty processEvents takes the instrument's state as an audio call
+  // does: what the bridge's thread did is then ordered before our reads.
+  VstEvents none{};
+  m_host->dispatch(effProcessEvents, 0, 0, &none);
   return fresh;
 }
 

@@ -28,12 +28,24 @@ void logLine(const std::string& line) {
 std::string describe(const PluginMessage& m) {
   char text[64];
   switch (m.opcode) {
-    case kPluginParameter: std::snprintf(text, sizeof(text), "1 %d %g", m.index, m.value); break;
-    case kPluginStep: std::snprintf(text, sizeof(text), "3 %d", m.step); break;
-    case kPluginMidi: std::snprintf(text, sizeof(text), "4 %d %d %d", m.status, m.data1, m.data2); break;
-    case kPluginOpen: std::snprintf(text, sizeof(text), "6 %s", m.window.c_str()); break;
-    case kPluginAlgorithm: std::snprintf(text, sizeof(text), "16 %d", m.algorithm); break;
-    default: std::snprintf(text, sizeof(text), "%d", m.opcode); break;
+    case kPluginParameter:
+      std::snprintf(text, sizeof(text), "1 %d %g", m.index, m.value);
+      break;
+    case kPluginStep:
+      std::snprintf(text, sizeof(text), "3 %d", m.step);
+      break;
+    case kPluginMidi:
+      std::snprintf(text, sizeof(text), "4 %d %d %d", m.status, m.data1, m.data2);
+      break;
+    case kPluginOpen:
+      std::snprintf(text, sizeof(text), "6 %s", m.window.c_str());
+      break;
+    case kPluginAlgorithm:
+      std::snprintf(text, sizeof(text), "16 %d", m.algorithm);
+      break;
+    default:
+      std::snprintf(text, sizeof(text), "%d", m.opcode);
+      break;
   }
   return text;
 }
@@ -44,12 +56,13 @@ int main(int argc, char** argv) {
   const char* directory = std::getenv("VORNIX_STANDIN_LOG");
   if (argc != 3 || !directory) return 2;
   const int number = std::atoi(argv[2]);
-  g_log = open((std::string(directory) + "/" + argv[2] + ".log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
-               0600);
+  g_log = open((std::string(directory) + "/" + argv[2] + ".log").c_str(),
+               O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (g_log < 0) return 2;
   int leaked = 0;
   for (int fd = 3; fd < 1024; ++fd) leaked += fd != g_log && fcntl(fd, F_GETFD) != -1;
-  logLine(std::string("start ") + argv[0] + " " + argv[1] + " " + argv[2] + " leaked " + std::to_string(leaked));
+  logLine(std::string("start ") + argv[0] + " " + argv[1] + " " + argv[2] + " leaked " +
+          std::to_string(leaked));
   logLine("pid " + std::to_string(getpid()));
   const int shm = shm_open(sharedBlockName(number).c_str(), O_RDONLY, 0);
   struct stat info;
@@ -63,7 +76,8 @@ int main(int argc, char** argv) {
     pending.insert(pending.end(), buffer, buffer + got);
     PluginMessage message;
     DecodeResult result;
-    while ((result = decodePluginMessage(pending.data(), pending.size(), message)).status == DecodeStatus::kComplete) {
+    while ((result = decodePluginMessage(pending.data(), pending.size(), message)).status ==
+           DecodeStatus::kComplete) {
       pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(result.size));
       logLine(describe(message));
       if (message.opcode == kPluginQuit) return 0;

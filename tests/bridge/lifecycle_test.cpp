@@ -38,7 +38,7 @@ TEST(BridgeLifecycle, DestroyWhileOpenQuitsReapsAndRemovesTheFifos) {
   ASSERT_TRUE(rig.start());
   const int n = rig.number();
   const pid_t editor = std::atoi(rig.log()[1].c_str() + 4);  // "pid P"
-  Bytes burst;  // keeps the polls busy up to the destruction
+  Bytes burst;                                               // keeps the polls busy up to the destruction
   for (int i = 0; i < 300; ++i) burst = burst + parameterMessage(i % 26, static_cast<float>(i % 7) / 7.0f);
   rig.send(burst);
   rig.destroy();
@@ -56,8 +56,9 @@ TEST(BridgeLifecycle, TwoProcessesGetDifferentNumbers) {
   ASSERT_GE(mine, 0);
   // The test runs again in a fresh process, whose instance counter starts
   // at 0 like ours did; its instance answers its number as exit status.
-  EXPECT_EXIT(_exit(rig.number()), [mine](int status) { return WIFEXITED(status) && WEXITSTATUS(status) != mine; },
-              "");
+  EXPECT_EXIT(
+      _exit(rig.number()), [mine](int status) { return WIFEXITED(status) && WEXITSTATUS(status) != mine; },
+      "");
 }
 
 TEST(BridgeLifecycle, HostileObjectsAtTheFifoNamesAreRefused) {

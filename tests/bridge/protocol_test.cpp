@@ -59,7 +59,8 @@ TEST(BridgeProtocol, EveryEditorRequestHasItsEffect) {
          EXPECT_EQ(countLines(received, "1 3 0.5"), 1);
          EXPECT_EQ(readParameterText(rig.block(), 3), "50");
        }},
-      {"parameter indices outside 0..28 are ignored", nullptr, parameterMessage(29, 0.5f) + parameterMessage(-1, 0.5f),
+      {"parameter indices outside 0..28 are ignored", nullptr,
+       parameterMessage(29, 0.5f) + parameterMessage(-1, 0.5f),
        [](BridgeRig& rig, const Lines&) { EXPECT_EQ(rig.host().automation().size(), 1u); }},
       {"gain to 1 before any resume, then a note on (opcode 3)", keyboard, Bytes{63, 3, 0x90, 48, 100},
        [](BridgeRig& rig, const Lines&) { EXPECT_GT(peakAfterABlock(rig), 0.01f); }},
@@ -68,7 +69,8 @@ TEST(BridgeProtocol, EveryEditorRequestHasItsEffect) {
          EXPECT_TRUE(randomised(rig, 0));
          EXPECT_GE(countLines(received, "2"), 1);
        }},
-      {"transpose up; an unknown edit changes nothing but refreshes too", nullptr, Bytes{11, 3} + Bytes{11, 7},
+      {"transpose up; an unknown edit changes nothing but refreshes too", nullptr,
+       Bytes{11, 3} + Bytes{11, 7},
        [](BridgeRig& rig, const Lines& received) {
          for (int s = 0; s < 16; ++s) EXPECT_EQ(note(rig, 0, s), kFactoryNotes[s] + 1);
          EXPECT_EQ(countLines(received, "2"), 2);
@@ -79,7 +81,8 @@ TEST(BridgeProtocol, EveryEditorRequestHasItsEffect) {
          EXPECT_TRUE(readStep(rig.block(), 0, 4).accent);
          EXPECT_EQ(countLines(received, "2"), 2);
        }},
-      {"randomise slot 5; slot 64 changes nothing but refreshes", nullptr, Bytes{13, 3, 5, 0} + Bytes{13, 0, 64, 0},
+      {"randomise slot 5; slot 64 changes nothing but refreshes", nullptr,
+       Bytes{13, 3, 5, 0} + Bytes{13, 0, 64, 0},
        [](BridgeRig& rig, const Lines& received) {
          EXPECT_TRUE(randomised(rig, 5));
          EXPECT_EQ(note(rig, 0, 0), kFactoryNotes[0]);
@@ -98,7 +101,8 @@ TEST(BridgeProtocol, EveryEditorRequestHasItsEffect) {
          EXPECT_FALSE(readStatus(rig.block()).internalRunning);
          EXPECT_EQ(readStatus(rig.block()).syncType, 1u);
        }},
-      {"export kind 1 consumes its path", nullptr, Bytes{32, 1, 2, 0, 0, 0, '/', 'x'} + parameterMessage(5, 0.25f),
+      {"export kind 1 consumes its path", nullptr,
+       Bytes{32, 1, 2, 0, 0, 0, '/', 'x'} + parameterMessage(5, 0.25f),
        [](BridgeRig& rig, const Lines&) { EXPECT_EQ(rig.host().getParameter(5), 0.25f); }},
   };
   for (const auto& row : rows) {

@@ -25,17 +25,28 @@ Bytes randomRequest(std::mt19937& random) {
   switch (pick(11)) {
     // Every parameter but "NB STEP", so that no pattern hides steps the
     // state chunk does not carry.
-    case 0: return parameterMessage(pick(2) ? 3 + pick(7) : 11 + pick(18), pick(101) / 100.0f);
-    case 1: return {11, pick(8)};
-    case 2: return {12, pick(3), pick(16), pick(61), 0, 0, 0};
-    case 3: return {10, pick(6), 0, 0};
-    case 4: return {13, pick(4), pick(66), 0};
-    case 5: return {14, 3, static_cast<uint8_t>('a' + pick(26)), 'b', 'c'};
-    case 6: return {pick(2) ? uint8_t{16} : uint8_t{18}};
-    case 7: return {static_cast<uint8_t>(2 + pick(3)), pick(2) ? uint8_t{0x90} : uint8_t{0x80}, pick(128), 100};
-    case 8: return Bytes{32, pick(6)} + path;
-    case 9: return Bytes{33, pick(6), pick(64)} + path;
-    default: return {63};
+    case 0:
+      return parameterMessage(pick(2) ? 3 + pick(7) : 11 + pick(18), pick(101) / 100.0f);
+    case 1:
+      return {11, pick(8)};
+    case 2:
+      return {12, pick(3), pick(16), pick(61), 0, 0, 0};
+    case 3:
+      return {10, pick(6), 0, 0};
+    case 4:
+      return {13, pick(4), pick(66), 0};
+    case 5:
+      return {14, 3, static_cast<uint8_t>('a' + pick(26)), 'b', 'c'};
+    case 6:
+      return {pick(2) ? uint8_t{16} : uint8_t{18}};
+    case 7:
+      return {static_cast<uint8_t>(2 + pick(3)), pick(2) ? uint8_t{0x90} : uint8_t{0x80}, pick(128), 100};
+    case 8:
+      return Bytes{32, pick(6)} + path;
+    case 9:
+      return Bytes{33, pick(6), pick(64)} + path;
+    default:
+      return {63};
   }
 }
 
@@ -74,7 +85,8 @@ TEST(BridgeStress, EditorTrafficWhileBlocksRunLeavesAConsistentSong) {
   ASSERT_EQ(copy.host().setChunk(host.getChunk()), 1);
   for (int p = 0; p < SharedBlockLayout::kPatterns; ++p) {
     const size_t at = SharedBlockLayout::patternRecord(p);
-    EXPECT_EQ(std::memcmp(rig.block() + at, copy.block() + at, SharedBlockLayout::kPatternRecordSize), 0) << p;
+    EXPECT_EQ(std::memcmp(rig.block() + at, copy.block() + at, SharedBlockLayout::kPatternRecordSize), 0)
+        << p;
   }
 }
 

@@ -15,8 +15,8 @@ using Bytes = std::vector<uint8_t>;
 // Every field of a decoded message, in table order.
 std::string fields(const EditorMessage& m) {
   char text[64];
-  std::snprintf(text, sizeof(text), "%d %d %g %d %d %d %d %d %d ", m.opcode, m.index, m.value, m.status, m.data1,
-                m.data2, m.kind, m.target, m.number);
+  std::snprintf(text, sizeof(text), "%d %d %g %d %d %d %d %d %d ", m.opcode, m.index, m.value, m.status,
+                m.data1, m.data2, m.kind, m.target, m.number);
   return text + m.text;
 }
 
@@ -29,7 +29,8 @@ std::string fields(const PluginMessage& m) {
 
 template <typename Message>
 void checkRows(const std::vector<std::pair<Bytes, std::string>>& rows,
-               DecodeResult (*decode)(const uint8_t*, size_t, Message&), std::vector<uint8_t> (*encode)(const Message&)) {
+               DecodeResult (*decode)(const uint8_t*, size_t, Message&),
+               std::vector<uint8_t> (*encode)(const Message&)) {
   for (const auto& [bytes, expected] : rows) {
     SCOPED_TRACE(expected);
     Message m;
@@ -46,19 +47,18 @@ void checkRows(const std::vector<std::pair<Bytes, std::string>>& rows,
 }
 
 TEST(MessageCodec, EveryMessageOfBothTablesRoundTripsAndWaitsForItsTail) {
-  checkRows<EditorMessage>(
-      {{{0x01, 0x03, 0, 0, 0, 0, 0, 0, 0x3F}, "1 3 0.5 0 0 0 0 0 0 "},
-       {{0x03, 0x90, 0x3C, 0x64}, "3 0 0 144 60 100 0 0 0 "},
-       {{0x0A, 0x04, 0, 0}, "10 0 0 0 0 0 4 0 0 "},
-       {{0x0B, 0x06}, "11 0 0 0 0 0 6 0 0 "},
-       {{0x0C, 0x00, 0x05, 0xFE, 0xFF, 0xFF, 0xFF}, "12 0 0 0 0 0 0 5 -2 "},
-       {{0x0D, 0x01, 0x09, 0x00}, "13 0 0 0 0 0 1 9 0 "},
-       {{0x0E, 0x02, 'a', 'b'}, "14 0 0 0 0 0 0 0 0 ab"},
-       {{0x11}, "17 0 0 0 0 0 0 0 0 "},
-       {{0x3F}, "63 0 0 0 0 0 0 0 0 "},
-       {{0x20, 0x05, 0x02, 0, 0, 0, '/', 'x'}, "32 0 0 0 0 0 5 0 0 /x"},
-       {{0x21, 0x01, 0x07, 0x02, 0, 0, 0, '/', 'y'}, "33 0 0 0 0 0 1 7 0 /y"}},
-      decodeEditorMessage, encodeEditorMessage);
+  checkRows<EditorMessage>({{{0x01, 0x03, 0, 0, 0, 0, 0, 0, 0x3F}, "1 3 0.5 0 0 0 0 0 0 "},
+                            {{0x03, 0x90, 0x3C, 0x64}, "3 0 0 144 60 100 0 0 0 "},
+                            {{0x0A, 0x04, 0, 0}, "10 0 0 0 0 0 4 0 0 "},
+                            {{0x0B, 0x06}, "11 0 0 0 0 0 6 0 0 "},
+                            {{0x0C, 0x00, 0x05, 0xFE, 0xFF, 0xFF, 0xFF}, "12 0 0 0 0 0 0 5 -2 "},
+                            {{0x0D, 0x01, 0x09, 0x00}, "13 0 0 0 0 0 1 9 0 "},
+                            {{0x0E, 0x02, 'a', 'b'}, "14 0 0 0 0 0 0 0 0 ab"},
+                            {{0x11}, "17 0 0 0 0 0 0 0 0 "},
+                            {{0x3F}, "63 0 0 0 0 0 0 0 0 "},
+                            {{0x20, 0x05, 0x02, 0, 0, 0, '/', 'x'}, "32 0 0 0 0 0 5 0 0 /x"},
+                            {{0x21, 0x01, 0x07, 0x02, 0, 0, 0, '/', 'y'}, "33 0 0 0 0 0 1 7 0 /y"}},
+                           decodeEditorMessage, encodeEditorMessage);
   checkRows<PluginMessage>({{{0x01, 0x1C, 0, 0, 0, 0, 0, 0x80, 0x3F}, "1 28 1 0 0 0 0 0 "},
                             {{0x02}, "2 0 0 0 0 0 0 0 "},
                             {{0x03, 0x0F}, "3 0 0 15 0 0 0 0 "},

@@ -33,9 +33,9 @@ TEST(PrivateObjects, OnlyOurOwnFifosAndProgramFilesAreUsed) {
     Plant plant;
     bool program;  // writeProgram, else createFifo and openFifo
     bool accepted;
-  } cases[] = {{kNothing, false, true},  {kOurFifo, false, true}, {kOpenFifo, false, false},
-               {kForeignFifo, false, !root}, {kLink, false, false}, {kNothing, true, true},
-               {kOurFile, true, true},   {kLink, true, false},    {kDirectory, true, false}};
+  } cases[] = {{kNothing, false, true},      {kOurFifo, false, true}, {kOpenFifo, false, false},
+               {kForeignFifo, false, !root}, {kLink, false, false},   {kNothing, true, true},
+               {kOurFile, true, true},       {kLink, true, false},    {kDirectory, true, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "plant " << c.plant << (c.program ? " program" : " fifo"));
     const int v = open(victim.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -49,7 +49,8 @@ TEST(PrivateObjects, OnlyOurOwnFifosAndProgramFilesAreUsed) {
     ASSERT_EQ(c.plant == kLink ? symlink(victim.c_str(), path.c_str()) : 0, 0);
     if (c.plant == kDirectory) mkdir(path.c_str(), 0700);
     if (c.program) {
-      const int fd = PrivateFiles::writeProgram(path.c_str(), reinterpret_cast<const unsigned char*>("image"), 5);
+      const int fd =
+          PrivateFiles::writeProgram(path.c_str(), reinterpret_cast<const unsigned char*>("image"), 5);
       EXPECT_EQ(fd >= 0, c.accepted);
       // Executed through this descriptor: it must hold exactly our bytes.
       EXPECT_EQ(fd >= 0 ? readAll("/proc/self/fd/" + std::to_string(fd)) : "image", "image");
