@@ -57,12 +57,12 @@ Krennet3Editor::~Krennet3Editor() {
   m_timer.reset();
   forwardMessages();
   if (m_uiFifoFd >= 0) ::close(m_uiFifoFd);
-  if (m_ownFifos) unlink(m_uiFifoPath);
+  if (m_ownUiFifo) unlink(m_uiFifoPath);
   if (m_pluginFifoFd >= 0) {
     const uint8_t quit[2] = {kPluginQuit, 0};
     writeToEditor(quit, sizeof(quit));
   }
-  if (m_ownFifos) unlink(m_pluginFifoPath);
+  if (m_ownPluginFifo) unlink(m_pluginFifoPath);
   if (m_pluginFifoFd >= 0) ::close(m_pluginFifoFd);
   if (m_programFd >= 0) ::close(m_programFd);
   // The editor ends itself on the quit message; it is reaped here, and
@@ -82,20 +82,22 @@ bool Krennet3Editor::prepareFifo() {
   signal(SIGPIPE, SIG_IGN);
   copyPath(m_uiFifoPath, uiFifoPath(m_instanceNumber));
   copyPath(m_pluginFifoPath, pluginFifoPath(m_instanceNumber));
-  const bool ui = PrivateFiles::createFifo(m_uiFifoPath);
-  const bool plugin = PrivateFiles::createFifo(m_pluginFifoPath);
-  m_ownFifos = ui && plugin;
-  return m_ownFifos;
+  m_ownUiFifo = PrivateFiles::createFifo(m_uiFifoPath);
+  m_ownPluginFifo = PrivateFiles::createFifo(m_pluginFifoPath);
+  return m_ownUiFifo && m_ownPluginFifo;
 }
 
 bool Krennet3Editor::openFifos() {
   if (m_uiFifoFd < 0) {
     m_uiFifoFd = PrivateFiles::openFifo(m_uiFifoPath);
     if (m_uiFifoFd < 0) report("VornixVST > ERROR opening FIFO for read");
+    // What is at the name now is not ours: neither used nor removed.
+    m_ownUiFifo = m_uiFifoFd >= 0;
   }
   if (m_pluginFifoFd < 0) {
     m_pluginFifoFd = PrivateFiles::openFifo(m_pluginFifoPath);
     if (m_pluginFifoFd < 0) report("VornixVST >  ERROR opening FIFO for write");
+    m_ownPluginFifo = m_pluginFifoFd >= 0;
   }
   if (m_uiFifoFd < 0 || m_pluginFifoFd < 0) return false;
   // Both FIFOs are ours; one read of the UI FIFO takes up to its capacity.
@@ -128,10 +130,7 @@ bool Krennet3Editor::openUI(void* parentWindow) {
     // The FIFOs are opened before the program starts, so nothing the
     // editor writes at once is lost.
     if (!openFifos()) {
-      // What is at the FIFOs' names now is not ours: neither used nor
-      // removed.
       m_refused = true;
-      m_ownFifos = false;
       return false;
     }
     std::string name = "VornixUI";

@@ -100,8 +100,9 @@ class Krennet3Editor : public AEffEditor {
   std::atomic<bool> m_pluginFifoReady{false};
   int m_instanceNumber;
   bool m_firstOpen = true;
-  bool m_refused = false;   // a hostile /tmp object: no editor
-  bool m_ownFifos = false;  // the FIFO files are ours to remove
+  bool m_refused = false;    // a hostile /tmp object: no editor
+  bool m_ownUiFifo = false;  // the FIFO files are ours to remove
+  bool m_ownPluginFifo = false;
 
   std::string m_uiExecPath;
   int m_programFd = -1;
