@@ -80,7 +80,10 @@ void BridgeRig::destroy() {
 void BridgeRig::send(const Bytes& bytes) {
   if (m_uiFifo < 0) m_uiFifo = ::open(uiFifoPath(m_number).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(m_uiFifo, 0) << "UI FIFO of instance " << m_number;
-  ASSERT_EQ(write(m_uiFifo, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  // A full FIFO (the bridge is still working through a backlog) takes the
+  // bytes once there is room.
+  EXPECT_TRUE(waitFor(
+      [&] { return write(m_uiFifo, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()); }));
 }
 
 Lines BridgeRig::settle(const Bytes& bytes) {
@@ -114,7 +117,7 @@ Lines BridgeRig::log() const {
 }
 
 bool BridgeRig::waitFor(const std::function<bool()>& done) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -65,7 +65,7 @@ TEST(BridgeStress, EditorTrafficWhileBlocksRunLeavesAConsistentSong) {
       const Bytes message = randomRequest(random);
       while (write(fd, message.data(), message.size()) < 0 && !stop.load())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the FIFO is full
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
