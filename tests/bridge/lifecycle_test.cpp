@@ -17,28 +17,24 @@
 namespace vornix::test {
 namespace {
 
-TEST(BridgeLifecycle, OpenCloseReopenStartsTheProgramOnceWithNothingOfTheHosts) {
+TEST(BridgeLifecycle, StartedOnceToldOfReopensQuitOnDestructionReapedAndCleanedUp) {
   const int hostFile = open("/dev/null", O_RDONLY);  // not close-on-exec, as some hosts leave theirs
   BridgeRig rig;
+  const int n = rig.number();
   rig.close();  // before any open: nothing
   ASSERT_TRUE(rig.start(1111));
   rig.close();
   ASSERT_TRUE(rig.open(2222));
   ASSERT_TRUE(rig.waitForLine("6 2222"));
   const Lines lines = rig.log();
-  const std::string start = "start VornixUI 1111 " + std::to_string(rig.number()) + " leaked 0";
+  const std::string start = "start VornixUI 1111 " + std::to_string(n) + " leaked 0";
   EXPECT_EQ(lines[0], start);
   EXPECT_EQ(countLines(lines, start) + countLines(lines, "6 2222"), 2) << "started once, told once";
   EXPECT_EQ(countLines(lines, "6 1111"), 0);
   close(hostFile);
-}
 
-TEST(BridgeLifecycle, DestroyWhileOpenQuitsReapsAndRemovesTheFifos) {
-  BridgeRig rig;
-  ASSERT_TRUE(rig.start());
-  const int n = rig.number();
-  const pid_t editor = std::atoi(rig.log()[1].c_str() + 4);  // "pid P"
-  Bytes burst;                                               // keeps the polls busy up to the destruction
+  const pid_t editor = std::atoi(lines[1].c_str() + 4);  // "pid P"
+  Bytes burst;                                           // keeps the polls busy up to the destruction
   for (int i = 0; i < 300; ++i) burst = burst + parameterMessage(i % 26, static_cast<float>(i % 7) / 7.0f);
   rig.send(burst);
   rig.destroy();
