@@ -34,6 +34,25 @@ long double glideFactor(long double target, long double current, float tuning, i
   return std::exp(std::log(static_cast<double>(tunedTarget) / tunedCurrent) / std::max(samples, 1));
 }
 
+// Keys held in keyboard mode carry the order they went down in, the newest
+// the highest number. Before the numbers could outgrow an int (a host or
+// editor that never sends note-offs) they are renumbered 1..n in the same
+// order.
+constexpr int kMaxKeyStamp = 1 << 24;
+
+int nextKeyStamp(int (&stamps)[MidiOutput::kNumKeys]) {
+  int newest = 0;
+  for (int stamp : stamps) newest = std::max(newest, stamp);
+  if (newest < kMaxKeyStamp) return newest + 1;
+  int order[MidiOutput::kNumKeys];
+  int held = 0;
+  for (int key = 0; key < MidiOutput::kNumKeys; ++key)
+    if (stamps[key] > 0) order[held++] = key;
+  std::sort(order, order + held, [&](int a, int b) { return stamps[a] < stamps[b]; });
+  for (int i = 0; i < held; ++i) stamps[order[i]] = i + 1;
+  return held + 1;
+}
+
 }  // namespace
 
 Engine::Engine(Sequencer& sequencer, PatternEditor& editor, PatternRecorder& recorder, EngineHost& host)
@@ -366,7 +385,7 @@ void Engine::play(int note, int velocity, int) {
   note &= 0x7F;
   const bool inRange = note >= kLowestKey && note <= kHighestKey;
   int held = 0;
-  for (int count : m_seq.m_keyDownCount) held += count;
+  for (int stamp : m_seq.m_keyDownCount) held += stamp > 0;
 
   if (held > 0) {
     m_voice.m_samplesInStep = 0;
@@ -402,7 +421,8 @@ void Engine::play(int note, int velocity, int) {
     m_voice.m_keyFadeGain = 1.0;
     restartOscillator();
   }
-  m_seq.m_keyDownCount[note] = held + 1;
+  m_seq.m_keyDownCount[note] = 0;
+  m_seq.m_keyDownCount[note] = nextKeyStamp(m_seq.m_keyDownCount);
 }
 
 void Engine::stop(int note, int velocity, int) {
@@ -414,7 +434,7 @@ void Engine::stop(int note, int velocity, int) {
   int latestKey = -1;
   for (int key = 0; key < MidiOutput::kNumKeys; ++key) {
     const int stamp = m_seq.m_keyDownCount[key];
-    held += stamp;
+    held += stamp > 0;
     if (stamp > latest) {
       latest = stamp;
       latestKey = key;
