@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
 
   PluginLink link;
   std::string error;
-  if (!link.open(argv[2], error)) {
+  if (!link.open(std::atoi(argv[2]), error)) {
     std::fprintf(stderr, "VornixUI: cannot open %s\n", error.c_str());
     return 1;
   }

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+struct EditorMessage;
+
 class Commands {
  public:
   using Sink = std::function<void(const uint8_t* bytes, size_t size)>;
@@ -46,8 +48,6 @@ class Commands {
   bool importFile(ImportKind kind, int slot, const std::string& path);
 
  private:
-  void send(const uint8_t* bytes, size_t size) {
-    if (sink_) sink_(bytes, size);
-  }
+  void send(const EditorMessage& message);
   Sink sink_;
 };

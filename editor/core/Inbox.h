@@ -6,17 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
-struct PluginMessage {
-  enum Kind { kParameter = 1, kRefresh = 2, kStep = 3, kMidi = 4, kOpen = 6, kQuit = 7, kAlgorithm = 16 };
-  Kind kind;
-  int index = 0;      // parameter index; step; algorithm
-  float value = 0.0f; // parameter value
-  uint8_t status = 0, data1 = 0, data2 = 0;  // MIDI
-  unsigned long window = 0;                   // open: the host's new window
-};
+#include "editorbridge/MessageCodec.h"
 
 class Inbox {
  public:
@@ -27,3 +19,7 @@ class Inbox {
  private:
   std::vector<uint8_t> pending_;
 };
+
+// The open message's window text as an X window id; false unless it is
+// plain decimal digits that fit.
+bool parseWindowId(const std::string& text, unsigned long& id);

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "editor/core/BlockLayout.h"
+#include "editorbridge/SharedBlockLayout.h"
 
 PluginLink::~PluginLink() {
   if (block_) munmap(const_cast<uint8_t*>(block_), blockSize_);
@@ -16,10 +16,10 @@ PluginLink::~PluginLink() {
   if (pluginFd_ >= 0) close(pluginFd_);
 }
 
-bool PluginLink::open(const std::string& instance, std::string& error) {
+bool PluginLink::open(int instance, std::string& error) {
   instance_ = instance;
-  std::string uiPath = "/tmp/vornixdui" + instance + ".fifo";
-  std::string pluginPath = "/tmp/vornixdplugin" + instance + ".fifo";
+  std::string uiPath = uiFifoPath(instance);
+  std::string pluginPath = pluginFifoPath(instance);
   // Read-write on the UI FIFO: opening it for writing alone fails until the
   // instrument has opened its end, which it does only after starting us.
   uiFd_ = ::open(uiPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
@@ -37,20 +37,19 @@ bool PluginLink::open(const std::string& instance, std::string& error) {
 
 bool PluginLink::mapBlock() {
   if (block_) return true;
-  std::string name = "/vnxddata.mmap" + instance_;
-  int fd = shm_open(name.c_str(), O_RDONLY, 0);
+  int fd = shm_open(sharedBlockName(instance_).c_str(), O_RDONLY, 0);
   if (fd < 0) return false;
   struct stat st;
   // A block shorter than the layout would fault on reading its end.
-  if (fstat(fd, &st) != 0 || static_cast<size_t>(st.st_size) < block::kSize) {
+  if (fstat(fd, &st) != 0 || static_cast<size_t>(st.st_size) < SharedBlockLayout::kSize) {
     close(fd);
     return false;
   }
-  void* p = mmap(nullptr, block::kSize, PROT_READ, MAP_SHARED, fd, 0);
+  void* p = mmap(nullptr, SharedBlockLayout::kSize, PROT_READ, MAP_SHARED, fd, 0);
   close(fd);
   if (p == MAP_FAILED) return false;
   block_ = static_cast<const uint8_t*>(p);
-  blockSize_ = block::kSize;
+  blockSize_ = SharedBlockLayout::kSize;
   return true;
 }
 

@@ -22,7 +22,7 @@ class PluginLink {
   PluginLink& operator=(const PluginLink&) = delete;
 
   // Opens both FIFOs of instance n; false (with a reason) if either fails.
-  bool open(const std::string& instance, std::string& error);
+  bool open(int instance, std::string& error);
   // Maps the shared block if it is not mapped yet (it may appear later than
   // the editor starts); false while it is missing or too small.
   bool mapBlock();
@@ -39,7 +39,7 @@ class PluginLink {
   bool receive(std::vector<uint8_t>& buffer);
 
  private:
-  std::string instance_;
+  int instance_ = 0;
   int uiFd_ = -1;
   int pluginFd_ = -1;
   const uint8_t* block_ = nullptr;

@@ -77,39 +77,47 @@ void EditorApp::refresh() {
 }
 
 void EditorApp::handle(const PluginMessage& m) {
-  switch (m.kind) {
-    case PluginMessage::kParameter:
+  switch (m.opcode) {
+    case kPluginParameter:
       if (m.index < 0 || m.index >= kNumParameters) return;
       state_.params[static_cast<size_t>(m.index)].value = m.value;
       decodeParameter(link_.block(), link_.blockSize(), m.index, state_);
       window_.showParameter(state_, m.index);
       break;
-    case PluginMessage::kRefresh:
+    case kPluginRefresh:
       refresh();
       break;
-    case PluginMessage::kStep:
-      state_.playingStep = m.index < 64 ? m.index : -1;
+    case kPluginStep:
+      state_.playingStep = m.step < 64 ? m.step : -1;
       window_.showPlayingStep(state_.playingStep);
       break;
-    case PluginMessage::kMidi:
-      if ((m.status & 0xF0) == 0x90 && m.data2 > 0) window_.showIncomingNote(m.data1, true);
-      else if ((m.status & 0xF0) == 0x80 || (m.status & 0xF0) == 0x90) window_.showIncomingNote(m.data1, false);
-      else if (m.status == 0xFA || m.status == 0xFC) {
+    case kPluginMidi: {
+      int kind = m.status & 0xF0;
+      if (kind == 0x90 && m.data2 > 0) {
+        window_.showIncomingNote(m.data1, true);
+      } else if (kind == 0x80 || kind == 0x90) {
+        window_.showIncomingNote(m.data1, false);
+      } else if (m.status == 0xFA || m.status == 0xFC) {  // host transport start, stop
         state_.transport.hostPlaying = m.status == 0xFA;
         if (m.status == 0xFC) window_.showPlayingStep(-1);
         window_.showTransport(state_);
       }
       break;
-    case PluginMessage::kOpen:
-      embedder_.embed(m.window);
+    }
+    case kPluginOpen: {
+      unsigned long parent = 0;
+      if (parseWindowId(m.window, parent)) embedder_.embed(parent);
       refresh();
       break;
-    case PluginMessage::kQuit:
+    }
+    case kPluginQuit:
       end();
       break;
-    case PluginMessage::kAlgorithm:
-      state_.distoAlgorithm = m.index < 4 ? m.index : 3;
+    case kPluginAlgorithm:
+      state_.distoAlgorithm = m.algorithm < 4 ? m.algorithm : 3;
       window_.showState(state_);
+      break;
+    default:
       break;
   }
 }

@@ -83,7 +83,7 @@ void EditorWindow::caption(int x, int y, int w, const char* text) {
 }
 
 Knob* EditorWindow::knob(int x, int y, int index, bool compact) {
-  Knob* k = compact ? new Knob(x, y, 72, 40, paramControl(index).caption, true)
+  Knob* k = compact ? new Knob(x, y, 80, 40, paramControl(index).caption, true)
                     : new Knob(x, y, kCellW, kCellH, paramControl(index).caption);
   k->defaultValue(parameterDefault(index));
   k->user_data(reinterpret_cast<void*>(static_cast<intptr_t>(index)));
@@ -169,9 +169,9 @@ void EditorWindow::buildSequencer(int x, int y, int w, int h) {
   panel(x, y, w, h, nullptr);
   int cy = y + 2, wy = y + 17;
   int cx = x + 4;
-  caption(cx, cy, 84, "Sync");
-  choice(cx, wy, 84, kSyncTypeParam);
-  cx += 89;
+  caption(cx, cy, 82, "Sync");
+  choice(cx, wy, 82, kSyncTypeParam);
+  cx += 86;
   caption(cx, cy, 56, "Tempo");
   tempo_ = new Fl_Spinner(cx, wy, 56, 24);
   styleSpinner(tempo_);
@@ -204,14 +204,14 @@ void EditorWindow::buildSequencer(int x, int y, int w, int h) {
   Fl_Choice* pattern = choice(cx, wy, 50, kTriggerPattern);
   for (int i = 0; i < 64; ++i) pattern->add(kPatternLabels[i], 0, nullptr, nullptr, i < 32 ? 0 : FL_MENU_INACTIVE);
   pattern->value(0);
-  name_ = new Fl_Button(cx + 52, wy, 88, 24);
+  name_ = new Fl_Button(cx + 52, wy, 84, 24);
   styleButton(name_);
   name_->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
   name_->labelcolor(theme::kAccent);
   name_->user_data(reinterpret_cast<void*>(kTagName));
   name_->callback(widgetCallback);
   name_->tooltip("Rename the pattern");
-  cx += 145;
+  cx += 140;
   caption(cx, cy, 50, paramControl(kNbStep).caption);
   length_ = new Fl_Spinner(cx, wy, 50, 24);
   styleSpinner(length_);
@@ -221,9 +221,9 @@ void EditorWindow::buildSequencer(int x, int y, int w, int h) {
   length_->callback(widgetCallback);
   length_->tooltip("Steps in the pattern");
   cx += 55;
-  caption(cx, cy, 74, paramControl(kPattSync).caption);
-  choice(cx, wy, 74, kPattSync)->tooltip("When a newly chosen pattern takes over");
-  cx += 78;
+  caption(cx, cy, 72, paramControl(kPattSync).caption);
+  choice(cx, wy, 72, kPattSync)->tooltip("When a newly chosen pattern takes over");
+  cx += 76;
   knob(cx, y + 4, kGroove, true);
 }
 

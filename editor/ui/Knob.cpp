@@ -12,28 +12,33 @@ namespace {
 
 bool fineModifier() { return Fl::event_state() & (FL_SHIFT | FL_CTRL); }
 
-// The ring: 270 degrees from lower left (225) clockwise to lower right (-45).
+// The ring: 270 degrees from lower left (225) clockwise to lower right (-45),
+// the amber arc up to the value, and a cap with a pointer inside it.
 void drawRing(int cx, int cy, int d, float value, bool active) {
   int x = cx - d / 2, y = cy - d / 2;
   fl_color(theme::kKnobBody);
-  fl_pie(x - 2, y - 2, d + 4, d + 4, 0, 360);
-  fl_color(theme::kPanelEdge);
   fl_pie(x, y, d, d, -45, 225);
   double a = 225.0 - 270.0 * value;
   if (value > 0.002f) {
     fl_color(active ? theme::kAccent : theme::kDimText);
     fl_pie(x, y, d, d, a, 225);
   }
-  int inner = d - 8;
-  fl_color(theme::kKnobBody);
-  fl_pie(cx - inner / 2, cy - inner / 2, inner, inner, 0, 360);
+  int gap = d - 8;
+  fl_color(theme::kPanel);
+  fl_pie(cx - gap / 2, cy - gap / 2, gap, gap, 0, 360);
+  int cap = d - 12;
+  fl_color(fl_rgb_color(84, 88, 97));
+  fl_pie(cx - cap / 2, cy - cap / 2, cap, cap, 0, 360);
+  fl_color(fl_rgb_color(30, 32, 36));
+  fl_arc(cx - cap / 2, cy - cap / 2, cap, cap, 0, 360);
   double rad = a * M_PI / 180.0;
+  double r = cap / 2.0;
   fl_color(theme::kText);
   fl_line_style(FL_SOLID | FL_CAP_ROUND, 2);
-  fl_line(cx + static_cast<int>(std::lround(std::cos(rad) * inner * 0.15)),
-          cy - static_cast<int>(std::lround(std::sin(rad) * inner * 0.15)),
-          cx + static_cast<int>(std::lround(std::cos(rad) * inner * 0.45)),
-          cy - static_cast<int>(std::lround(std::sin(rad) * inner * 0.45)));
+  fl_line(cx + static_cast<int>(std::lround(std::cos(rad) * r * 0.25)),
+          cy - static_cast<int>(std::lround(std::sin(rad) * r * 0.25)),
+          cx + static_cast<int>(std::lround(std::cos(rad) * r * 0.8)),
+          cy - static_cast<int>(std::lround(std::sin(rad) * r * 0.8)));
   fl_line_style(0);
 }
 
@@ -62,9 +67,9 @@ void Knob::userSet(float v) {
 
 void Knob::draw() {
   if (compact_) {
-    int d = h() - 6;
-    drawRing(x() + d / 2 + 3, y() + h() / 2, d, value_, active_r());
-    int tx = x() + d + 10;
+    int d = h() - 8;
+    drawRing(x() + d / 2 + 2, y() + h() / 2, d, value_, active_r());
+    int tx = x() + d + 7;
     fl_font(theme::kFont, theme::kCaptionSize);
     fl_color(theme::kDimText);
     fl_draw(label(), tx, y(), w() - (tx - x()), h() / 2, FL_ALIGN_LEFT | FL_ALIGN_BOTTOM | FL_ALIGN_CLIP);
