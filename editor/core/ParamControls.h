@@ -25,7 +25,8 @@ float choiceToValue(int index, int choice);
 int valueToChoice(int index, float value);
 
 // "NB STEP": a length of 1..64 steps. The value sits half a step inside its
-// interval, since (n - 1) / 63 in single precision can truncate to n - 1.
+// interval (the instrument takes trunc(63 v) + 1), so no rounding on the way
+// can tip it into the neighbouring length.
 float lengthToValue(int steps);
 int valueToLength(float value);
 
