@@ -23,6 +23,14 @@ EditorApp::EditorApp(PluginLink& link)
       host_(getppid()) {}
 
 int EditorApp::run(unsigned long parentWindow) {
+  // Escape or a close request must not hide an embedded window: the host
+  // decides when the editor goes. On its own (no host window) it may close.
+  window_.callback(
+      [](Fl_Widget*, void* app) {
+        EditorApp* self = static_cast<EditorApp*>(app);
+        if (self->embedder_.parent() == 0) self->end();
+      },
+      this);
   if (link_.mapBlock()) decodeBlock(link_.block(), link_.blockSize(), state_);
   window_.showState(state_);
   embedder_.embed(parentWindow);
