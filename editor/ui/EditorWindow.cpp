@@ -5,6 +5,7 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
+#include <FL/Fl_Input_.H>
 #include <FL/Fl_Spinner.H>
 
 #include <string>
@@ -441,6 +442,18 @@ void EditorWindow::showPlayingStep(int step) {
 void EditorWindow::showIncomingNote(int midiNote, bool on) { keys_->light(midiNote, on); }
 
 int EditorWindow::handle(int event) {
+  // Keys reach a window only through a focus widget; no control here takes
+  // focus except text entries, so the window keeps it for the keyboard piano.
+  if (event == FL_PUSH) {
+    int used = Fl_Double_Window::handle(event);
+    if (!dynamic_cast<Fl_Input_*>(Fl::focus())) Fl::focus(this);
+    return used;
+  }
+  if (event == FL_SHORTCUT && !Fl::focus()) {
+    Fl::focus(this);
+    if (!(Fl::event_state() & (FL_CTRL | FL_ALT | FL_META))) event = FL_KEYDOWN;  // a menu shortcut stays one
+  }
+  if (event == FL_FOCUS) return 1;
   if (event == FL_KEYDOWN || event == FL_KEYUP) {
     int key = Fl::event_key();
     if (event == FL_KEYDOWN && (key == FL_Left || key == FL_Right)) {
