@@ -5,6 +5,7 @@
 #include <cstring>
 #include <xmmintrin.h>
 
+#include "editorbridge/Krennet3Editor.h"
 #include "plugin/Tolvane.h"
 
 namespace {
@@ -34,15 +35,32 @@ class FlushDenormals {
 
 void Tolvane::processReplacing(float** inputs, float** outputs, VstInt32 frames) {
   if (!outputs || !outputs[0] || !outputs[1] || frames <= 0) return;
+  if (!m_ownership.tryEnterAudio()) {
+    // The editor bridge is applying a request that must not meet a block
+    // (an import): this block stays silent rather than wait.
+    std::memset(outputs[0], 0, sizeof(float) * static_cast<size_t>(frames));
+    std::memset(outputs[1], 0, sizeof(float) * static_cast<size_t>(frames));
+    return;
+  }
   const FlushDenormals flushDenormals;
+  if (!m_midiBacklog.empty()) {
+    m_engine.beginNoteEvents();
+    replayMidiBacklog();
+  }
+  // The editor's requests since the last block, before anything reads the
+  // state they change.
+  if (m_bridge) m_bridge->serveRequests();
   if (m_sampleRate < kLowRateLimit)
     renderLowRate(outputs, frames);
   else
     renderEngine(inputs, outputs, frames);
   applyHostTempo();
+  m_sharedBlock.writeTempo(m_seq.m_hostTempo);
+  m_sharedBlock.writeHostPlaying(m_seq.m_hostPlaying);
   processDistortionStage(outputs, frames);
   m_delay.process(outputs, frames);
   processGlobalVolume(outputs, frames);
+  m_ownership.leaveAudio();
 }
 
 EngineParameters Tolvane::engineParameters() const {

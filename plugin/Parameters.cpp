@@ -69,6 +69,8 @@ void Tolvane::setParameter(VstInt32 index, float value) {
         pattern->setNBStep(static_cast<int>(63.0f * v) + 1);
         m_seq.setStepLength();
       }
+      updatePatternData();
+      editorUpdateDisplay();
       break;
     case kPattSync:
       m_seq.setPatternSync(v);
@@ -139,6 +141,7 @@ void Tolvane::setParameter(VstInt32 index, float value) {
     default:
       break;
   }
+  publishParameter(index, v);
 }
 
 void Tolvane::setWaveform(float value) {

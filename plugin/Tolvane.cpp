@@ -1,5 +1,6 @@
 #include "plugin/Tolvane.h"
 
+#include "editorbridge/Krennet3Editor.h"
 #include "engine/Tables.h"
 
 #include <cmath>
@@ -7,10 +8,6 @@
 #include <cstring>
 
 namespace {
-
-// Process-wide instance counter; hosts create instances one at a time on
-// their user-interface thread.
-int g_instanceCounter = 0;
 
 // The factory bass line of pattern 0: note, slide, accent per step.
 struct FactoryStep {
@@ -38,7 +35,8 @@ constexpr double kEngineRate = 44100.0;
 AudioEffect* createEffectInstance(audioMasterCallback host) { return new Tolvane(host); }
 
 Tolvane::Tolvane(audioMasterCallback host) : AudioEffectX(host, 1, kNumParameters) {
-  m_instanceNumber = g_instanceCounter++;
+  m_instanceNumber = m_instanceLock.number();
+  m_sharedBlock.create(m_instanceNumber);
   m_seq.setListener(this);
   m_patternEditor.setListener(this);
   m_recorder.setListener(this);
@@ -86,18 +84,41 @@ Tolvane::Tolvane(audioMasterCallback host) : AudioEffectX(host, 1, kNumParameter
 
   m_crossfadeA.reset(new float[kCrossfadeCapacity]());
   m_crossfadeB.reset(new float[kCrossfadeCapacity]());
+
+  // The shared block starts with every value, its display text and every
+  // pattern, so an editor opened before any change shows the instrument.
+  updateParameterData();
+  for (int i = 0; i < kNumParameters; ++i) publishParameterText(i);
+  updatePatternData();
   m_globalGain = 0.0f;
+
+  // The bridge comes last: it may talk to everything above.
+  m_disto.setAlgorithmNotifier(&Tolvane::algorithmChanged, this);
+  m_bridge = new Krennet3Editor(*this, m_ownership, m_instanceNumber);
+  setEditor(m_bridge);
 }
 
-Tolvane::~Tolvane() = default;
+Tolvane::~Tolvane() {
+  // The bridge goes first: until its timer thread has ended it may be
+  // applying an editor request to the members below.
+  Krennet3Editor* bridge = m_bridge;
+  m_bridge = nullptr;
+  setEditor(nullptr);
+  delete bridge;
+}
 
 void Tolvane::resume() {
+  m_ownership.setProcessing(true);
   m_disto.clearOversampler();
   if (m_sampleRate < kLowRateLimit) growLowRateBuffer();
   m_globalGain = 1.0f;
 }
 
-void Tolvane::suspend() { m_seq.m_randomizeRequested = false; }
+void Tolvane::suspend() {
+  m_seq.m_randomizeRequested = false;
+  // From now on the editor bridge runs queued requests itself.
+  m_ownership.setProcessing(false);
+}
 
 void Tolvane::setSampleRate(float rate) {
   // Hosts have been seen to send 0 before their real rate; a rate that is
@@ -167,10 +188,3 @@ void Tolvane::sequencerTempoChanged(double tempo) {
   m_delay.setSamplePerBeat(tempo, m_sampleRate);
   m_delay.update();
 }
-
-void Tolvane::sequencerPatternChanged() {
-  // The shared state block and the editor refresh join here with the editor
-  // bridge.
-}
-
-void Tolvane::sequencerStatusChanged() {}

@@ -1,9 +1,17 @@
 // The instrument: one object per plug-in instance. It owns every subsystem by
-// value (the sequencer with its song, the effects, the output stage) and
-// forwards the host's calls to them. Its own operations are spread over the
-// files of the plug-in shell: lifecycle and identity (Tolvane.cpp), the
-// parameter table (Parameters.cpp), the state chunk (Programs.cpp) and the
-// audio block driver (BlockDriver.cpp).
+// value (the sequencer with its song, the effects, the output stage, the
+// shared block the editor reads) and forwards the host's calls to them. Its
+// own operations are spread over the files of the plug-in shell: lifecycle
+// and identity (Tolvane.cpp), the parameter table (Parameters.cpp), the
+// state chunk (Programs.cpp), MIDI input (MidiInput.cpp), the audio block
+// driver (BlockDriver.cpp), the shared block and editor refreshes
+// (BridgeHooks.cpp) and the editor's requests (EditorRequests.cpp,
+// PatternFileRequests.cpp).
+//
+// The editor bridge (editorbridge/Krennet3Editor.h) is created last and
+// destroyed first. Its requests change the instrument only while it owns
+// the state (m_ownership): queued ones at the audio thread's block start,
+// file imports and exports on the bridge's thread between two audio calls.
 #pragma once
 
 #include <array>
@@ -11,21 +19,29 @@
 #include <memory>
 #include <vector>
 
+#include "editorbridge/EditorRequest.h"
+#include "editorbridge/InstanceLock.h"
+#include "editorbridge/SharedBlock.h"
+#include "editorbridge/StateOwnership.h"
 #include "effects/Delay.h"
 #include "effects/DistortionUnit.h"
 #include "engine/CParamSmooth.h"
 #include "engine/Engine.h"
 #include "plugin/AudioEffect.h"
+#include "plugin/MidiBacklog.h"
 #include "plugin/ParameterTable.h"
 #include "sequencer/ParameterSetter.h"
 #include "sequencer/PatternEditor.h"
 #include "sequencer/PatternRecorder.h"
 #include "sequencer/Sequencer.h"
 
+class Krennet3Editor;
+
 class Tolvane : public AudioEffectX,
                 private SequencerListener,
                 private EngineHost,
-                private ParameterSetter {
+                private ParameterSetter,
+                private EditorTarget {
  public:
   static constexpr VstInt32 kUniqueId = vstFourCC('k', 'n', 't', '3');
   static constexpr int kCrossfadeCapacity = 16384;
@@ -74,12 +90,21 @@ class Tolvane : public AudioEffectX,
   // Audio (BlockDriver.cpp).
   void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
 
+  // Shared block and editor refreshes.
+  void updateParameterData();
+  void updatePatternData();
+  void updatePluginData();
+  void editorUpdateDisplay();
+
   int getInstanceNumber() const { return m_instanceNumber; }
   Sequencer& sequencer() { return m_seq; }
   const Sequencer& sequencer() const { return m_seq; }
 
   // Parameter values (normalised 0..1).
   float m_globalGain = 0.0f;
+  // The instance number, unique among live processes; names the shared
+  // block, the FIFOs and the editor program file.
+  InstanceLock m_instanceLock;
   int m_instanceNumber = 0;
   float m_volume = 1.0f;
   float m_waveform = 0.0f;
@@ -120,15 +145,40 @@ class Tolvane : public AudioEffectX,
   CParamSmooth m_volumeSmoother{4.0f, 44100.0f};
   bool m_keepSyncTypeOnImport = true;
 
+  SharedBlock m_sharedBlock;
+  StateOwnership m_ownership;
+
  private:
   // SequencerListener.
   void sequencerTempoChanged(double tempo) override;
   void sequencerPatternChanged() override;
   void sequencerStatusChanged() override;
+  void sequencerPatternsEdited() override;
 
   // EngineHost (BlockDriver.cpp).
   bool engineTransport(TransportInfo& info) override;
   void engineSendMidi(const OutgoingMidi* events, int count) override;
+  // BridgeHooks.cpp.
+  void engineStepStarted(int step) override;
+  void engineTransportMessage(int status) override;
+
+  // EditorTarget (EditorRequests.cpp, PatternFileRequests.cpp).
+  void performEditorRequest(const EditorRequest& request) override;
+  void performFileRequest(const EditorMessage& message) override;
+  void randomizeFromEditor(int kind);
+  void editPatternFromEditor(int edit);
+  void editStepFromEditor(int field, int step, int value);
+  void slotActionFromEditor(int action, int index);
+
+  // BridgeHooks.cpp: the shared block's record of one parameter and the
+  // editor's echo, after every change; the algorithm message.
+  void publishParameter(int index, float value);
+  void publishParameterText(int index);
+  static void algorithmChanged(void* instrument, int algorithm);
+
+  // MIDI input (MidiInput.cpp).
+  void handleMidi(int status, int data1, int data2, int deltaFrames);
+  void replayMidiBacklog();
 
   EngineParameters engineParameters() const;
 
@@ -155,6 +205,9 @@ class Tolvane : public AudioEffectX,
   int m_lowRateCapacity = 0;
 
   std::vector<uint8_t> m_chunk;  // the last answer to getChunk, owned until the next call
+  // MIDI that arrived while the editor bridge owned the state.
+  MidiBacklog m_midiBacklog;
+  Krennet3Editor* m_bridge = nullptr;  // also the binding's editor
 
   // The events handed to the host: a VstEvents header followed by room for
   // every event the MIDI output can prepare in one block.
