@@ -34,8 +34,8 @@ wait_until() {
 wait_until xdpyinfo
 build/tests/editor/vornix-editor-host --play >"$ids" &
 HOST=$!
-wait_until test -s "$ids"
-WIN=$(head -n1 "$ids")
+wait_until grep -q '^host window ' "$ids"
+WIN=$(awk '/^host window / {print $3; exit}' "$ids")
 # The editor's window has been embedded and mapped into the host's.
 wait_until sh -c "xwininfo -children -id $WIN | grep -q '^ *1 child'"
 CHILD=$(xwininfo -children -id "$WIN" | awk '/^ *0x/ {print $1; exit}')

@@ -1,7 +1,7 @@
 // A bare host with a window: loads the built plug-in, creates a 621 x 437 X
 // window, opens the instrument's editor in it and, with --play, runs the
 // host transport at 120 BPM in real time so the sequencer plays. Prints the
-// window's id on its first line. Used by scripts/editor-shot.sh and by the
+// line "host window <id>" (the plug-in prints its own lines too). Used by scripts/editor-shot.sh and by the
 // editor window tests (as a host process they can kill).
 //
 //   vornix-editor-host [--play] [--seconds N]      (N = 0: until killed)
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   XMapWindow(display, window);
   XSync(display, False);
   host.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window));
-  std::printf("%lu\n", static_cast<unsigned long>(window));
+  std::printf("host window %lu\n", static_cast<unsigned long>(window));
   std::fflush(stdout);
 
   const int block = 512;
