@@ -22,7 +22,8 @@ Xvfb :$n -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB=$!
 HOST=
 ids=$(mktemp)
-trap 'kill $HOST $XVFB 2>/dev/null; rm -f "$ids"' EXIT
+# The host first, so it does not see its X server vanish.
+trap '[ -n "$HOST" ] && kill $HOST 2>/dev/null && wait $HOST 2>/dev/null; kill $XVFB 2>/dev/null; rm -f "$ids"' EXIT
 export DISPLAY=:$n
 
 # Poll, never sleep blindly: up to 10 s for each stage.
