@@ -18,7 +18,7 @@ cmake --build build --target vornix vornix_editor vornix_editor_host -j"$(vornix
 for n in $(seq 90 190); do
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
 done
-Xvfb :$n -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb :$n -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 XVFB=$!
 HOST=
 ids=$(mktemp)
