@@ -72,7 +72,8 @@ Krennet3Editor::~Krennet3Editor() {
 
 bool Krennet3Editor::copyUIExecutable() {
   m_uiExecPath = editorProgramPath(m_instanceNumber);
-  m_programFd = PrivateFiles::writeProgram(m_uiExecPath.c_str(), vornixEditorImage, vornixEditorImageSize);
+  if (!editorImage() || editorImageSize() == 0) return false;  // built without an editor
+  m_programFd = PrivateFiles::writeProgram(m_uiExecPath.c_str(), editorImage(), editorImageSize());
   return m_programFd >= 0;
 }
 
@@ -112,10 +113,9 @@ bool Krennet3Editor::getRect(ERect** rect) {
 
 bool Krennet3Editor::open(void* parentWindow) {
   if (m_refused) {
-    report("VornixVST > open : the editor is refused, its files in /tmp are not ours");
+    report("VornixVST > open : no editor: its program or its FIFOs in /tmp could not be set up as ours");
     return false;
   }
-  m_systemWindow = parentWindow;
   if (!openUI(parentWindow)) return false;
   m_isOpen.store(true, std::memory_order_relaxed);
   return true;
@@ -128,7 +128,10 @@ bool Krennet3Editor::openUI(void* parentWindow) {
     // The FIFOs are opened before the program starts, so nothing the
     // editor writes at once is lost.
     if (!openFifos()) {
+      // What is at the FIFOs' names now is not ours: neither used nor
+      // removed.
       m_refused = true;
+      m_ownFifos = false;
       return false;
     }
     std::string name = "VornixUI";

@@ -102,7 +102,6 @@ class Krennet3Editor : public AEffEditor {
   bool m_firstOpen = true;
   bool m_refused = false;  // a hostile /tmp object: no editor
   bool m_ownFifos = false;  // the FIFO files are ours to remove
-  void* m_systemWindow = nullptr;
 
   std::string m_uiExecPath;
   int m_programFd = -1;

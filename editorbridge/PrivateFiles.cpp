@@ -97,7 +97,10 @@ bool createFifo(const char* path) {
 
 int openFifo(const char* path) {
   const int fd = open(path, O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    if (errno == ELOOP) refuse(path, "a symbolic link");
+    return -1;
+  }
   // What was opened is what counts: the name may have changed since the
   // FIFO was created.
   struct stat info;

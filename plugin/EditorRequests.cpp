@@ -57,10 +57,13 @@ void Tolvane::performEditorRequest(const EditorRequest& request) {
 }
 
 void Tolvane::randomizeFromEditor(int kind) {
+  // The current pattern is randomised at once rather than through the
+  // sequencer's request flag: a request runs where a block cannot meet it
+  // anyway, and so it also takes effect while the host is not processing.
   const uintptr_t seedSpread = reinterpret_cast<uintptr_t>(this);
   switch (kind) {
     case 0:
-      m_patternEditor.PatternRandom1(PatternEditor::kCurrentPattern);
+      m_patternEditor.processRandomize(PatternEditor::kCurrentPattern);
       break;
     case 1:
     case 2:
@@ -71,7 +74,7 @@ void Tolvane::randomizeFromEditor(int kind) {
       m_patternEditor.randomParameters(*this, seedSpread);
       break;
     case 5:
-      m_patternEditor.PatternRandom1(PatternEditor::kCurrentPattern);
+      m_patternEditor.processRandomize(PatternEditor::kCurrentPattern);
       m_patternEditor.randomParameters(*this, seedSpread);
       break;
     default:

@@ -43,5 +43,10 @@ bool Tolvane::restoreState(const uint8_t* data, size_t size) {
     setParameter(i, value);
   }
   m_seq.setStepLength();
+  // The editor shows the restored instrument: every pattern and value.
+  updatePatternData();
+  updateParameterData();
+  updatePluginData();
+  editorUpdateDisplay();
   return true;
 }

@@ -1,13 +1,14 @@
 #include "BridgeRig.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <thread>
 
@@ -21,32 +22,42 @@ namespace {
 const std::string& logDirectory() {
   static const std::string directory = [] {
     char path[] = "/tmp/vornix-bridge-test.XXXXXX";
-    const char* made = mkdtemp(path);
-    std::string result = made ? made : "/tmp";
-    setenv("VORNIX_STANDIN_LOG", result.c_str(), 1);
-    return result;
+    const std::string made = mkdtemp(path) ? path : "/tmp";
+    setenv("VORNIX_STANDIN_LOG", made.c_str(), 1);
+    return made;
   }();
   return directory;
 }
 
-}  // namespace
-
-std::vector<int> mappedInstanceNumbers() {
+std::vector<int> mappedBlocks() {
   std::vector<int> numbers;
   std::ifstream maps("/proc/self/maps");
   const std::string marker = "/dev/shm/vnxddata.mmap";
-  for (std::string line; std::getline(maps, line);) {
-    const size_t at = line.find(marker);
-    if (at != std::string::npos) numbers.push_back(std::atoi(line.c_str() + at + marker.size()));
-  }
+  for (std::string line; std::getline(maps, line);)
+    if (line.find(marker) != std::string::npos) numbers.push_back(std::atoi(line.c_str() + line.find(marker) + marker.size()));
   return numbers;
+}
+
+}  // namespace
+
+Bytes parameterMessage(int index, float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof(bits));
+  Bytes bytes = {1};
+  for (uint32_t field : {static_cast<uint32_t>(index), bits})
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(field >> (8 * i)));
+  return bytes;
+}
+
+int countLines(const Lines& lines, const std::string& line) {
+  return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }
 
 BridgeRig::BridgeRig() {
   logDirectory();
-  const std::vector<int> before = mappedInstanceNumbers();
-  m_host = std::make_unique<FakeHost>();
-  for (int n : mappedInstanceNumbers())
+  const std::vector<int> before = mappedBlocks();
+  m_host = std::make_unique<ScriptedHost>();
+  for (int n : mappedBlocks())
     if (std::find(before.begin(), before.end(), n) == before.end()) m_number = n;
 }
 
@@ -55,20 +66,38 @@ BridgeRig::~BridgeRig() {
   if (m_block) munmap(const_cast<uint8_t*>(m_block), SharedBlockLayout::kSize);
 }
 
-bool BridgeRig::open(uintptr_t window) { return m_host->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window)) != 0; }
-
-void BridgeRig::close() { m_host->dispatch(effEditClose); }
+bool BridgeRig::open(uintptr_t window) {
+  return m_host->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window)) != 0;
+}
 
 void BridgeRig::destroy() {
   if (m_uiFifo >= 0) ::close(m_uiFifo);
   m_uiFifo = -1;
-  if (m_host && m_host->valid()) m_host->close();
+  if (m_host->valid()) m_host->close();
 }
 
 void BridgeRig::send(const Bytes& bytes) {
   if (m_uiFifo < 0) m_uiFifo = ::open(uiFifoPath(m_number).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(m_uiFifo, 0) << "UI FIFO of instance " << m_number;
   ASSERT_EQ(write(m_uiFifo, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+Lines BridgeRig::settle(const Bytes& bytes) {
+  // "Tuning" to k/64: exact in a float and in the editor's %g line.
+  m_markers = m_markers % 63 + 1;
+  char marker[32];
+  std::snprintf(marker, sizeof(marker), "1 2 %g", m_markers / 64.0);
+  const size_t before = log().size();
+  send(bytes + parameterMessage(2, static_cast<float>(m_markers / 64.0)));
+  Lines fresh;
+  EXPECT_TRUE(waitFor([&] {
+    const Lines lines = log();
+    const auto echo = std::find(lines.begin() + static_cast<std::ptrdiff_t>(std::min(before, lines.size())),
+                                lines.end(), marker);
+    fresh.assign(lines.begin() + static_cast<std::ptrdiff_t>(std::min(before, lines.size())), echo);
+    return echo != lines.end();
+  })) << "no echo of the marker " << marker;
+  return fresh;
 }
 
 Lines BridgeRig::log() const {
@@ -78,8 +107,8 @@ Lines BridgeRig::log() const {
   return lines;
 }
 
-bool BridgeRig::waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
+bool BridgeRig::waitFor(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -87,22 +116,17 @@ bool BridgeRig::waitFor(const std::function<bool()>& done, std::chrono::millisec
   return true;
 }
 
-bool BridgeRig::waitForLine(const std::string& line, std::chrono::milliseconds limit) const {
-  return waitFor(
-      [&] {
-        const Lines lines = log();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-      },
-      limit);
+bool BridgeRig::waitForLine(const std::string& line) const {
+  return waitFor([&] { return countLines(log(), line) > 0; });
 }
 
 const uint8_t* BridgeRig::block() {
-  if (m_block) return m_block;
-  const int fd = shm_open(sharedBlockName(m_number).c_str(), O_RDONLY, 0);
-  if (fd < 0) return nullptr;
-  void* mapped = mmap(nullptr, SharedBlockLayout::kSize, PROT_READ, MAP_SHARED, fd, 0);
-  ::close(fd);
-  if (mapped != MAP_FAILED) m_block = static_cast<const uint8_t*>(mapped);
+  const int fd = m_block ? -1 : shm_open(sharedBlockName(m_number).c_str(), O_RDONLY, 0);
+  if (fd >= 0) {
+    void* mapped = mmap(nullptr, SharedBlockLayout::kSize, PROT_READ, MAP_SHARED, fd, 0);
+    if (mapped != MAP_FAILED) m_block = static_cast<const uint8_t*>(mapped);
+    ::close(fd);
+  }
   return m_block;
 }
 

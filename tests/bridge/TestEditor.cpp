@@ -1,10 +1,9 @@
 // The editor program the bridge tests carry in their plug-in module instead
-// of the real one. It needs no X server: it records its command line, the
-// state of the shared block it maps by its number, and every message it
-// reads from the plug-in FIFO as one line each in $VORNIX_STANDIN_LOG/<n>.log,
-// and ends on the quit message, as the real editor does.
+// of the real one; it needs no X server. It logs its command line (and how
+// many descriptors it inherited beyond 0..2), whether the shared block of
+// its number exists, and every message it reads from the plug-in FIFO, one
+// line each, to $VORNIX_STANDIN_LOG/<n>.log; it ends on the quit message.
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,7 +26,7 @@ void logLine(const std::string& line) {
 }
 
 std::string describe(const PluginMessage& m) {
-  char text[128];
+  char text[64];
   switch (m.opcode) {
     case kPluginParameter: std::snprintf(text, sizeof(text), "1 %d %g", m.index, m.value); break;
     case kPluginStep: std::snprintf(text, sizeof(text), "3 %d", m.step); break;
@@ -43,49 +42,34 @@ std::string describe(const PluginMessage& m) {
 
 int main(int argc, char** argv) {
   const char* directory = std::getenv("VORNIX_STANDIN_LOG");
-  if (argc != 4 || !directory) return 2;
-  const int number = std::atoi(argv[3]);
-  const std::string path = std::string(directory) + "/" + std::to_string(number) + ".log";
-  g_log = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (argc != 3 || !directory) return 2;
+  const int number = std::atoi(argv[2]);
+  g_log = open((std::string(directory) + "/" + argv[2] + ".log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
+               0600);
   if (g_log < 0) return 2;
-
-  // Descriptors 3 and up would be the host's, leaked into us.
   int leaked = 0;
-  for (int fd = 3; fd < 256; ++fd)
-    if (fd != g_log && fcntl(fd, F_GETFD) != -1) ++leaked;
-  logLine(std::string("start ") + argv[0] + " " + argv[1] + " " + argv[2] + " pid " + std::to_string(getpid()) +
-          " leaked " + std::to_string(leaked));
-
+  for (int fd = 3; fd < 1024; ++fd) leaked += fd != g_log && fcntl(fd, F_GETFD) != -1;
+  logLine(std::string("start ") + argv[0] + " " + argv[1] + " " + argv[2] + " leaked " + std::to_string(leaked));
+  logLine("pid " + std::to_string(getpid()));
   const int shm = shm_open(sharedBlockName(number).c_str(), O_RDONLY, 0);
   struct stat info;
-  logLine(shm >= 0 && fstat(shm, &info) == 0 && info.st_size == static_cast<off_t>(SharedBlockLayout::kSize)
-              ? "block ok"
-              : "block missing");
+  const bool block = shm >= 0 && fstat(shm, &info) == 0 && info.st_size == SharedBlockLayout::kSize;
+  logLine(block ? "block ok" : "block missing");
 
   const int fromPlugin = open(pluginFifoPath(number).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fromPlugin < 0) return 1;
   std::vector<uint8_t> pending;
-  for (;;) {
-    uint8_t buffer[4096];
-    const ssize_t got = read(fromPlugin, buffer, sizeof(buffer));
-    if (got <= 0) {
-      logLine("eof");
-      return 0;
-    }
+  uint8_t buffer[4096];
+  for (ssize_t got; fromPlugin >= 0 && (got = read(fromPlugin, buffer, sizeof(buffer))) > 0;) {
     pending.insert(pending.end(), buffer, buffer + got);
-    size_t at = 0;
     PluginMessage message;
-    for (;;) {
-      const DecodeResult result = decodePluginMessage(pending.data() + at, pending.size() - at, message);
-      if (result.status == DecodeStatus::kIncomplete) break;
-      if (result.status != DecodeStatus::kComplete) {
-        logLine("garbage " + std::to_string(pending[at]));
-        return 1;
-      }
-      at += result.size;
+    DecodeResult result;
+    while ((result = decodePluginMessage(pending.data(), pending.size(), message)).status == DecodeStatus::kComplete) {
+      pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(result.size));
       logLine(describe(message));
       if (message.opcode == kPluginQuit) return 0;
     }
-    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(at));
+    if (result.status != DecodeStatus::kIncomplete) logLine("garbage");
   }
+  logLine("eof");
+  return 0;
 }
