@@ -9,9 +9,12 @@ VORNIX_BUILD_PACKAGES=(build-essential cmake pkg-config g++ libtinyxml2-dev libs
                        libfltk1.3-dev libx11-dev libxext-dev libxft-dev libxinerama-dev libxcursor-dev
                        libxfixes-dev libxrender-dev libfontconfig-dev libfreetype-dev
                        xvfb xdotool x11-utils imagemagick)
-# The 32-bit x86 build: multilib compiler, GoogleTest sources, i386 libraries (X11 for
-# the editor program the i386 plug-in carries).
-VORNIX_I386_PACKAGES=(g++-multilib googletest libtinyxml2-dev:i386 libx11-dev:i386)
+# The 32-bit x86 build: multilib compiler, GoogleTest sources, i386 libraries
+# (FLTK and X11 for the editor program the 32-bit plug-in carries).
+VORNIX_I386_PACKAGES=(g++-multilib googletest libtinyxml2-dev:i386
+                      libfltk1.3-dev:i386 libx11-dev:i386 libxext-dev:i386 libxft-dev:i386 libxinerama-dev:i386
+                      libxcursor-dev:i386 libxfixes-dev:i386 libxrender-dev:i386 libfontconfig-dev:i386
+                      libfreetype-dev:i386)
 # The fuzzers: clang with its sanitizer and libFuzzer runtimes.
 VORNIX_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Checks in a real host (headless Ardour 7).
