@@ -21,7 +21,7 @@ TEST(AEffectRecord, IsFilledAsAnInstrumentWithChunkState) {
   EXPECT_EQ(e.magic, 0x56737450);  // 'VstP'
   // Replacing processing, chunk state and synth; the editor flag is not
   // there yet because no editor bridge is attached.
-  EXPECT_EQ(e.flags, 0x130);
+  EXPECT_EQ(e.flags, 0x131);
   EXPECT_EQ(e.uniqueID, kUniqueId);
   EXPECT_EQ(e.version, 1);
   EXPECT_EQ(e.numPrograms, 1);

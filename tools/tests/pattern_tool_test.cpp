@@ -3,6 +3,7 @@
 // worked out by hand (the float texts are the shortest round-trip forms,
 // from Python's numpy.float32 repr).
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -23,7 +24,8 @@ std::string slurp(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-const std::string kDir = ::testing::TempDir() + "vornix_pattern_tool";
+// One folder per process: ctest runs the cases of this file side by side.
+const std::string kDir = ::testing::TempDir() + "vornix_pattern_tool" + std::to_string(::getpid());
 
 ToolRun tool(const std::string& args) {
   const std::string command = "cd '" + kDir + "' && '" VORNIX_PATTERN_EXE "' " + args + " >out.txt 2>err.txt";

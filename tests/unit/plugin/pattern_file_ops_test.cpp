@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -27,7 +28,9 @@ VstIntPtr VST_CALL host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, f
   return opcode == audioMasterProcessEvents;
 }
 
-const fs::path kDir = fs::path(::testing::TempDir()) / "vornix_pattern_ops";
+// One folder per process: ctest runs the cases of this file side by side.
+const fs::path kDir =
+    fs::path(::testing::TempDir()) / ("vornix_pattern_ops" + std::to_string(::getpid()));
 
 std::string scratch(const std::string& name, const std::string& content = "") {
   fs::create_directories(kDir);
