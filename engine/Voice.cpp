@@ -12,6 +12,17 @@ constexpr long double kTwoPi = 6.283185306L;
 constexpr long double kPi = 3.141592653L;
 constexpr long double kInvTwoPi = 0.15915494312177461L;
 
+// trunc(x) for 0 <= x <= 512 without the x87 rounding-mode switch that a
+// direct long double -> int conversion costs. Rounding x to double moves it
+// to the next integer only when x lies within half a double ulp below that
+// integer (the integers are doubles and the rounding is monotonic), so the
+// truncated double is trunc(x) or trunc(x) + 1, and in the second case it
+// exceeds x: one comparison takes it back. Exact for every such x.
+inline int truncateIndex(long double x) {
+  const int j = static_cast<int>(static_cast<double>(x));
+  return j > x ? j - 1 : j;
+}
+
 // The voice's oscillator value before the pre-filter.
 long double oscillatorValue(const VoiceState& state, const VoiceBlock& block, float bandLimited) {
   if (block.bandLimited) return 0.5L * bandLimited;
@@ -96,7 +107,7 @@ long double cutoffCoefficient(long double octaves, long double cutBase) {
   // ends rather than read outside it.
   if (!(x >= 0.0L)) x = 0.0L;
   if (x > kFunTab2Size - 1) x = kFunTab2Size - 1;
-  int j = static_cast<int>(x);
+  int j = truncateIndex(x);
   if (j > kFunTab2Size - 2) j = kFunTab2Size - 2;
   return (funTab2[j] + (x - j) * (funTab2[j + 1] - funTab2[j])) * cutBase;
 }
