@@ -88,13 +88,10 @@ inline long double highpassSections(long double& s0, long double& s1, long doubl
   h = h - s1;
   s2 = s2 + (h - s2) * a;
   h = h - s2;
-  if (h < -1.0L) {
-    return -1.0L;
-  }
-  if (h > 1.0L) {
-    return 1.0L;
-  }
-  return h;
+  // The limit as two selections (a NaN passes both), which the compiler
+  // can do without branches.
+  h = h < -1.0L ? -1.0L : h;
+  return h > 1.0L ? 1.0L : h;
 }
 
 // The resonant low-pass's q where it is exactly 1 (every rate up to

@@ -44,6 +44,7 @@ VoiceBlock voiceBlockConstants(const VoiceParameters& parameters, const VoiceSta
   block.preHighpass = 0.0068027f * k;
   block.phaseIncrement = voicekernel::kTwoPi * block.tuneMul / (4.0L * block.sr);
   block.filterRate = resonantRate(block.sr);
+  block.doubleRates = voicekernel::ratesAreDoubles(block);
   return block;
 }
 
@@ -95,10 +96,10 @@ double sequencerVoiceOutput(VoiceState& state, const VoiceBlock& block, const Vo
                             float bandLimited) {
   using namespace voicekernel;
   const long double y2 = oscillatorAndPreFilter(state, block, bandLimited, sample.noteActive);
-  const long double r = resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, block.square);
+  const long double r = resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
   const long double y3 = resonantLowpass(state.m_lp3, sample.cutCoef, resonanceWeight(block.square) * r,
                                          y2 * state.m_ampEnv, state.m_noteFreq * block.k, block.filterRate);
-  return dist_dist(sequencerLevel(y3, r, state.m_accentLevel, state.m_noteLevel, block.square));
+  return dist_dist(sequencerLevel(y3, r, state.m_accentLevel, state.m_noteLevel, sawFactor(block.square, 1.5f)));
 }
 
 float keyboardVoiceSample(VoiceState& state, const VoiceBlock& block, float bandLimited) {
@@ -115,7 +116,7 @@ float keyboardVoiceSample(VoiceState& state, const VoiceBlock& block, float band
 
   // The direct oscillator of the keyboard voice has no note-active factor.
   const long double y2 = oscillatorAndPreFilter(state, block, bandLimited, 1.0L);
-  const long double r = resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, block.square);
+  const long double r = resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
   const long double y3 = resonantLowpass(state.m_lp3, cutCoef, resonanceWeight(block.square) * r, y2,
                                          state.m_noteFreq * block.k, block.filterRate);
   const long double out = keyboardLevel(y3, r, state.m_accentLevel, state.m_noteLevel, block.square);

@@ -83,6 +83,10 @@ struct VoiceBlock {
   long double preLowpassSmooth = 0.0L, preLowpassSquarePositive = 0.0L, preHighpass = 0.0L;
   long double phaseIncrement = 0.0L;  // phase advance per unit of note frequency
   ResonantRate filterRate;
+  // The rates above that k scales, k, envMod and accK are all exactly
+  // doubles (at 44100 Hz and its power-of-two multiples): the block
+  // renderer may then multiply with doubles. False is always safe.
+  bool doubleRates = false;
 };
 
 // sr: the rendering rate; bandLimitedRate: the oscillator buffer is filled

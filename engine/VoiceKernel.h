@@ -110,21 +110,34 @@ inline long double preFilterStep(long double& lowpass, long double& h0, long dou
   return highpassSections(h0, h1, h2, highpass, lowpass);
 }
 
+// The saw's resonance is 1.1 times the square's; the square's factor of 1
+// changes nothing and keeps the computation free of a branch.
+inline float sawFactor(bool square, float saw) { return square ? 1.0f : saw; }
+
+// sawResonance: sawFactor(square, 1.1f).
 template <class E>
-inline long double resonanceOf(long double accentLevel, long double resoAmt, E accK, bool square) {
-  long double r = resoAmt + 0.04f * accentLevel * accK;
-  if (!square) r *= 1.1f;
-  return r;
+inline long double resonanceOf(long double accentLevel, long double resoAmt, E accK, float sawResonance) {
+  return (resoAmt + 0.04f * accentLevel * accK) * sawResonance;
 }
 
-inline long double resonanceWeight(bool square) { return square ? 0.992f : 0.9f; }
+inline float resonanceWeight(bool square) { return square ? 0.992f : 0.9f; }
 
-// The output gains of the sequencer voice before the waveshaper.
+// Hides from the optimiser that p is the same in every iteration of a
+// loop, so a constant read through it is read where it is used: a double
+// or float goes straight into the x87 operation as a memory operand, where
+// a value hoisted out of the loop takes an 80-bit register and, with the
+// x87's eight registers busy, an 80-bit store and reload every iteration.
+template <class T>
+inline const T* unhoisted(const T* p) {
+  asm("" : "+r"(p));
+  return p;
+}
+
+// The output gains of the sequencer voice before the waveshaper;
+// sawLevel: sawFactor(square, 1.5f).
 inline long double sequencerLevel(long double y3, long double r, long double accentLevel, long double noteLevel,
-                                  bool square) {
-  long double out = y3 * (1.0L + 1.5L * (1.0L - r)) * (1.0L + 3.0L * accentLevel) * noteLevel * 0.26666668f;
-  if (!square) out *= 1.5L;
-  return out;
+                                  float sawLevel) {
+  return y3 * (1.0L + 1.5L * (1.0L - r)) * (1.0L + 3.0L * accentLevel) * noteLevel * 0.26666668f * sawLevel;
 }
 
 // The keyboard voice's: the saw ignores the output droop, the square keeps
@@ -144,11 +157,13 @@ inline void declickStep(float& offset, double step) {
 }
 
 // The rates a block scales by k, and the two products of single-precision
-// values (EnvMod, accK), in the type the renderer multiplies with.
+// values (EnvMod, accK), in the type the renderer multiplies with; the
+// waveform's factors.
 template <class R>
 struct Rates {
   R driftAccent, driftPlain, ampOpen, ampReleased, noteLevel, chargeDecrement, targetDecrement, envRate, levelRate,
       preLowpassSmooth, preLowpassSquarePositive, preHighpass, k, envMod, accK;
+  float weight, sawResonance, sawLevel;
 
   explicit Rates(const VoiceBlock& b)
       : driftAccent(static_cast<R>(b.driftRateAccent)),
@@ -165,7 +180,10 @@ struct Rates {
         preHighpass(static_cast<R>(b.preHighpass)),
         k(static_cast<R>(b.k)),
         envMod(static_cast<R>(b.envMod)),
-        accK(static_cast<R>(b.accK)) {}
+        accK(static_cast<R>(b.accK)),
+        weight(b.square ? 0.992f : 0.9f),
+        sawResonance(sawFactor(b.square, 1.1f)),
+        sawLevel(sawFactor(b.square, 1.5f)) {}
 };
 
 // True when every one of them is exactly a double.
