@@ -47,7 +47,8 @@ int Engine::hostOffset(int index, const BlockSetup& setup) const {
   return std::min(std::max(offset, 0), std::max(setup.hostFrames - 1, 0));
 }
 
-void Engine::processKrennet(float* left, float* right, int n, double sampleRate, const EngineParameters& parameters) {
+void Engine::processKrennet(float* left, float* right, int n, double sampleRate,
+                            const EngineParameters& parameters) {
   if (n <= 0) return;
   BlockSetup setup;
   setup.rate = sampleRate;
@@ -74,7 +75,8 @@ void Engine::readTransport(TransportInfo& info, double rate) {
   if (present) {
     info.changed = fromHost.changed;
     info.playing = fromHost.playing;
-    if (fromHost.tempoValid && fromHost.tempo > 0.0 && std::isfinite(fromHost.tempo)) m_lastTempo = fromHost.tempo;
+    if (fromHost.tempoValid && fromHost.tempo > 0.0 && std::isfinite(fromHost.tempo))
+      m_lastTempo = fromHost.tempo;
     if (fromHost.ppqValid && std::isfinite(fromHost.ppq)) m_lastPpq = fromHost.ppq;
   }
   info.tempo = m_lastTempo;
@@ -252,8 +254,8 @@ void Engine::render(float* out, int n, const BlockSetup& setup, const EnginePara
     }
 
     if ((i & (Oscillator::kChunk - 1)) == 0 && block.bandLimited)
-      m_oscillator.processResampler2(std::min(Oscillator::kChunk, n - m_oscillator.written()), m_voice.m_noteFreq,
-                                     parameters.voice.tuning, setup.rate);
+      m_oscillator.processResampler2(std::min(Oscillator::kChunk, n - m_oscillator.written()),
+                                     m_voice.m_noteFreq, parameters.voice.tuning, setup.rate);
 
     // The run: up to the chunk's end, as long as no pattern change waits,
     // the fade goes on and no step is due.
@@ -288,7 +290,8 @@ void Engine::render(float* out, int n, const BlockSetup& setup, const EnginePara
     sequencerVoiceRun(m_voice, block, run);
     // The gate's note-off leaves from the sample that closed it.
     if (run.gateFrom < count && m_midiOut.noteSentOn(m_midiOut.m_lastSequencerNote))
-      m_midiOut.addMidiMsg(kMidiNoteOff, m_midiOut.m_lastSequencerNote, 0, hostOffset(i + run.gateFrom, setup));
+      m_midiOut.addMidiMsg(kMidiNoteOff, m_midiOut.m_lastSequencerNote, 0,
+                           hostOffset(i + run.gateFrom, setup));
 
     m_voice.m_samplesInStep += count;
     seq.m_fadeGain = fade[count - 1];
@@ -321,7 +324,9 @@ void Engine::stepEvent(Step& step, int offset, int samplesPerStep, float tuning)
   if (m_midiOut.m_lastSequencerNote != -1 && m_midiOut.noteSentOn(m_midiOut.m_lastSequencerNote))
     m_midiOut.addDelayedNoteOff(m_midiOut.m_lastSequencerNote);
   m_midiOut.m_lastSequencerNote = note + kMidiNoteOffset;
-  if (note > 0) m_midiOut.addMidiMsg(kMidiNoteOn, note + kMidiNoteOffset, step.accent ? kAccentVelocity : kPlainVelocity, offset);
+  if (note > 0)
+    m_midiOut.addMidiMsg(kMidiNoteOn, note + kMidiNoteOffset, step.accent ? kAccentVelocity : kPlainVelocity,
+                         offset);
 
   const Step* next = pattern ? pattern->getStep(seq.m_stepIndex) : nullptr;
   if (!next && pattern) next = pattern->getStep(0);
@@ -496,8 +501,8 @@ void Engine::processTest(float* out, int n, const BlockSetup& setup, const Engin
     // The chunk is rendered whether or not a key sounds, so a note that
     // starts mid-chunk reads fresh samples.
     if ((i & (Oscillator::kChunk - 1)) == 0 && block.bandLimited)
-      m_oscillator.processResampler2(std::min(Oscillator::kChunk, n - m_oscillator.written()), m_voice.m_noteFreq,
-                                     parameters.voice.tuning, setup.rate);
+      m_oscillator.processResampler2(std::min(Oscillator::kChunk, n - m_oscillator.written()),
+                                     m_voice.m_noteFreq, parameters.voice.tuning, setup.rate);
     if (!m_seq.m_noteSounding) {
       ++i;
       continue;

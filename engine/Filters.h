@@ -49,8 +49,8 @@ long double IIR_doIIRhigh(tbiquad& t, long double a, long double x);
 // Returns the new output. A rate that is not a positive finite number is
 // taken as 44100 Hz, and f / sr is limited to 0..0.5 (the voice stays below
 // 0.36), which keeps the damping positive whatever arrives.
-long double brenik_IIR_IIRlp3pole(tbiquad& t, long double c, long double r,
-                                  long double x, long double f, double sr);
+long double brenik_IIR_IIRlp3pole(tbiquad& t, long double c, long double r, long double x, long double f,
+                                  double sr);
 
 // The rate terms of the resonant low-pass, worked out once per block by the
 // voice: q (44100 / sr, or 1 when that exceeds 1.2) and 1 / sr.
@@ -212,6 +212,5 @@ inline double dist_dist(long double xl) {
     return x > 0.0 ? K2 / K5 : -K2 / K5;
   }
   const double x2 = x * x;
-  return x * (K1 + K0 * a + (K3 + K2 * a) * x2) /
-         (a * (1.0 + K5 * a) * (x2 + K4) + K6);
+  return x * (K1 + K0 * a + (K3 + K2 * a) * x2) / (a * (1.0 + K5 * a) * (x2 + K4) + K6);
 }

@@ -59,7 +59,8 @@ VoiceSample sequencerVoiceAdvance(VoiceState& state, const VoiceBlock& block) {
   driftStep(state.m_cutoffDrift, state.m_accentOn, block.driftRateAccent, block.driftRatePlain);
   sample.ampTarget = state.m_noteReleased ? 0.0L : 1.0L;
   sample.ampRate = state.m_noteReleased ? 0.004f : 0.9f;
-  approach(state.m_ampEnv, sample.ampTarget, state.m_noteReleased ? block.ampRateReleased : block.ampRateOpen);
+  approach(state.m_ampEnv, sample.ampTarget,
+           state.m_noteReleased ? block.ampRateReleased : block.ampRateOpen);
   noteLevelStep(state.m_noteLevel, block.noteLevelRate);
   accentChargeStep(state.m_accentCharge, block.accentChargeDecrement);
   accentTargetStep(state.m_accentLevelTarget, block.accentTargetDecrement);
@@ -86,8 +87,9 @@ long double oscillatorAndPreFilter(VoiceState& state, const VoiceBlock& block, f
   using namespace voicekernel;
   const long double osc =
       (block.bandLimited ? 0.5L * bandLimited : directOscillator(state.m_phase, block.square)) * noteActive;
-  return preFilterStep(state.m_preLowpass.s0, state.m_preHighpass.s0, state.m_preHighpass.s1, state.m_preHighpass.s2,
-                       block.square, block.preLowpassSmooth, block.preLowpassSquarePositive, block.preHighpass, osc);
+  return preFilterStep(state.m_preLowpass.s0, state.m_preHighpass.s0, state.m_preHighpass.s1,
+                       state.m_preHighpass.s2, block.square, block.preLowpassSmooth,
+                       block.preLowpassSquarePositive, block.preHighpass, osc);
 }
 
 }  // namespace
@@ -96,10 +98,12 @@ double sequencerVoiceOutput(VoiceState& state, const VoiceBlock& block, const Vo
                             float bandLimited) {
   using namespace voicekernel;
   const long double y2 = oscillatorAndPreFilter(state, block, bandLimited, sample.noteActive);
-  const long double r = resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
+  const long double r =
+      resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
   const long double y3 = resonantLowpass(state.m_lp3, sample.cutCoef, resonanceWeight(block.square) * r,
                                          y2 * state.m_ampEnv, state.m_noteFreq * block.k, block.filterRate);
-  return dist_dist(sequencerLevel(y3, r, state.m_accentLevel, state.m_noteLevel, sawFactor(block.square, 1.5f)));
+  return dist_dist(
+      sequencerLevel(y3, r, state.m_accentLevel, state.m_noteLevel, sawFactor(block.square, 1.5f)));
 }
 
 float keyboardVoiceSample(VoiceState& state, const VoiceBlock& block, float bandLimited) {
@@ -116,7 +120,8 @@ float keyboardVoiceSample(VoiceState& state, const VoiceBlock& block, float band
 
   // The direct oscillator of the keyboard voice has no note-active factor.
   const long double y2 = oscillatorAndPreFilter(state, block, bandLimited, 1.0L);
-  const long double r = resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
+  const long double r =
+      resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
   const long double y3 = resonantLowpass(state.m_lp3, cutCoef, resonanceWeight(block.square) * r, y2,
                                          state.m_noteFreq * block.k, block.filterRate);
   const long double out = keyboardLevel(y3, r, state.m_accentLevel, state.m_noteLevel, block.square);

@@ -81,7 +81,8 @@ inline void accentTargetStep(long double& target, R decrement) {
 
 // Cutoff in octaves, rounded to double.
 template <class E>
-inline double sequencerOctaves(long double drift, long double filterEnv, long double accentEnv, E envMod, E accK) {
+inline double sequencerOctaves(long double drift, long double filterEnv, long double accentEnv, E envMod,
+                               E accK) {
   return static_cast<double>(drift + envMod * (filterEnv - 2.0L) + accK * accentEnv);
 }
 template <class E>
@@ -103,8 +104,8 @@ inline long double directOscillator(long double phase, bool square) {
 // The pre-filters: the square's negative half is smoothed more than its
 // positive half.
 template <class R>
-inline long double preFilterStep(long double& lowpass, long double& h0, long double& h1, long double& h2, bool square,
-                                 R smooth, R squarePositive, R highpass, long double osc) {
+inline long double preFilterStep(long double& lowpass, long double& h0, long double& h1, long double& h2,
+                                 bool square, R smooth, R squarePositive, R highpass, long double osc) {
   const R a = (square && osc >= 0.0L) ? squarePositive : smooth;
   lowpass = lowpass + (osc - lowpass) * a;
   return highpassSections(h0, h1, h2, highpass, lowpass);
@@ -135,15 +136,15 @@ inline const T* unhoisted(const T* p) {
 
 // The output gains of the sequencer voice before the waveshaper;
 // sawLevel: sawFactor(square, 1.5f).
-inline long double sequencerLevel(long double y3, long double r, long double accentLevel, long double noteLevel,
-                                  float sawLevel) {
+inline long double sequencerLevel(long double y3, long double r, long double accentLevel,
+                                  long double noteLevel, float sawLevel) {
   return y3 * (1.0L + 1.5L * (1.0L - r)) * (1.0L + 3.0L * accentLevel) * noteLevel * 0.26666668f * sawLevel;
 }
 
 // The keyboard voice's: the saw ignores the output droop, the square keeps
 // whatever level the sequencer voice last left.
-inline long double keyboardLevel(long double y3, long double r, long double accentLevel, long double noteLevel,
-                                 bool square) {
+inline long double keyboardLevel(long double y3, long double r, long double accentLevel,
+                                 long double noteLevel, bool square) {
   const long double out = y3 * (1.0L + 1.5L * (1.0L - r)) * (1.0L + 3.0L * accentLevel);
   return square ? out * noteLevel * 0.26666668f : out * 0.26666668f * 1.5L;
 }
@@ -161,8 +162,8 @@ inline void declickStep(float& offset, double step) {
 // waveform's factors.
 template <class R>
 struct Rates {
-  R driftAccent, driftPlain, ampOpen, ampReleased, noteLevel, chargeDecrement, targetDecrement, envRate, levelRate,
-      preLowpassSmooth, preLowpassSquarePositive, preHighpass, k, envMod, accK;
+  R driftAccent, driftPlain, ampOpen, ampReleased, noteLevel, chargeDecrement, targetDecrement, envRate,
+      levelRate, preLowpassSmooth, preLowpassSquarePositive, preHighpass, k, envMod, accK;
   float weight, sawResonance, sawLevel;
 
   explicit Rates(const VoiceBlock& b)
@@ -190,8 +191,8 @@ struct Rates {
 inline bool ratesAreDoubles(const VoiceBlock& b) {
   const Rates<long double> r(b);
   for (long double v : {r.driftAccent, r.driftPlain, r.ampOpen, r.ampReleased, r.noteLevel, r.chargeDecrement,
-                        r.targetDecrement, r.envRate, r.levelRate, r.preLowpassSmooth, r.preLowpassSquarePositive,
-                        r.preHighpass, r.k, r.envMod, r.accK})
+                        r.targetDecrement, r.envRate, r.levelRate, r.preLowpassSmooth,
+                        r.preLowpassSquarePositive, r.preHighpass, r.k, r.envMod, r.accK})
     if (static_cast<long double>(static_cast<double>(v)) != v) return false;
   return true;
 }

@@ -7,7 +7,7 @@
 // voice's values do not depend on one another across the groups except
 // through what a pass leaves per sample for a later one (the cutoff in
 // octaves, already rounded to double; the accent level; the filter's pitch
-// term; the filter's input), so every value still goes through the
+// term, input and output), so every value still goes through the
 // operations of Voice.cpp in their order.
 #include "engine/Voice.h"
 #include "engine/VoiceKernel.h"
@@ -21,11 +21,12 @@ constexpr int kMax = VoiceRun::kMaxLength;
 // What one pass leaves per sample for the next.
 struct RunValues {
   double octaves[kMax];
-  bool active[kMax];              // the note is not a rest
+  bool active[kMax];  // the note is not a rest
   long double accentLevel[kMax];
-  long double pitch[kMax];        // f / sr of the resonant low-pass
-  long double direct[kMax];       // the direct oscillator (when not band-limited)
-  long double input[kMax];        // the resonant low-pass's input
+  long double pitch[kMax];   // f / sr of the resonant low-pass
+  long double direct[kMax];  // the direct oscillator (when not band-limited)
+  long double input[kMax];   // the resonant low-pass's input
+  long double output[kMax];  // the resonant low-pass's output
 };
 
 // The pitch and front passes read the block's constants through
@@ -37,7 +38,8 @@ struct RunValues {
 // envelope -> the cutoff in octaves.
 template <bool Sequencer, class R>
 void cutoffPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& k, int n, RunValues& v) {
-  long double drift = s.m_cutoffDrift, charge = s.m_accentCharge, env = s.m_accentEnv, filterEnv = s.m_filterEnv;
+  long double drift = s.m_cutoffDrift, charge = s.m_accentCharge, env = s.m_accentEnv,
+              filterEnv = s.m_filterEnv;
   const bool accentOn = s.m_accentOn;
   for (int j = 0; j < n; ++j) {
     if (Sequencer) driftStep(drift, accentOn, k.driftAccent, k.driftPlain);
@@ -56,8 +58,10 @@ void cutoffPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& k, int n
 // Pitch and phase (the glide after the first `glide` samples stops), accent
 // level.
 template <class R>
-void pitchPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& rates, int n, int glide, RunValues& v) {
-  long double noteFreq = s.m_noteFreq, phase = s.m_phase, target = s.m_accentLevelTarget, level = s.m_accentLevel;
+void pitchPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& rates, int n, int glide,
+               RunValues& v) {
+  long double noteFreq = s.m_noteFreq, phase = s.m_phase, target = s.m_accentLevelTarget,
+              level = s.m_accentLevel;
   const bool direct = !block.bandLimited, square = block.square;
   for (int j = 0; j < n; ++j) {
     const Rates<R>& k = *unhoisted(&rates);
@@ -81,7 +85,8 @@ void pitchPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& rates, in
 // Amplitude envelope with the gate (sequencer voice), oscillator and
 // pre-filters -> the resonant low-pass's input.
 template <bool Sequencer, class R>
-void frontPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& rates, const VoiceRun& run, RunValues& v) {
+void frontPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& rates, const VoiceRun& run,
+               RunValues& v) {
   long double lowpass = s.m_preLowpass.s0, h0 = s.m_preHighpass.s0, h1 = s.m_preHighpass.s1,
               h2 = s.m_preHighpass.s2, amp = s.m_ampEnv;
   bool released = s.m_noteReleased;
@@ -99,8 +104,8 @@ void frontPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& rates, co
     }
     long double osc = bandLimited ? 0.5L * run.bandLimited[j] : v.direct[j];
     if (Sequencer) osc = osc * (v.active[j] ? 1.0L : 0.0L);
-    const long double y2 =
-        preFilterStep(lowpass, h0, h1, h2, square, k.preLowpassSmooth, k.preLowpassSquarePositive, k.preHighpass, osc);
+    const long double y2 = preFilterStep(lowpass, h0, h1, h2, square, k.preLowpassSmooth,
+                                         k.preLowpassSquarePositive, k.preHighpass, osc);
     v.input[j] = Sequencer ? y2 * amp : y2;
   }
   s.m_preLowpass.s0 = lowpass;
@@ -111,36 +116,45 @@ void frontPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& rates, co
   s.m_noteReleased = released;
 }
 
-// Note level (sequencer voice) or click offset (keyboard voice), cutoff
-// coefficient, resonance, the resonant low-pass, output gains, waveshaper.
-template <bool Sequencer, class R, class Q>
+// Cutoff coefficient, resonance, the resonant low-pass -> its output.
+template <class R, class Q>
 void filterPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& k, Q q, const VoiceRun& run,
+                RunValues& v) {
+  long double y = s.m_lp3.s0, velocity = s.m_lp3.s1;
+  for (int j = 0; j < run.length; ++j) {
+    const long double c = voicekernel::cutoffCoefficient(v.octaves[j], block.cutBase);
+    const long double r = resonanceOf(v.accentLevel[j], block.resoAmt, k.accK, k.sawResonance);
+    long double m;  // only the last sample's is kept
+    v.output[j] = resonantCore(y, velocity, m, c, k.weight * r, v.input[j], v.pitch[j], q);
+    if (j + 1 == run.length) s.m_lp3.s2 = m;
+  }
+  s.m_lp3.s0 = y;
+  s.m_lp3.s1 = velocity;
+}
+
+// Note level (sequencer voice) or click offset (keyboard voice), output
+// gains, waveshaper, fade.
+template <bool Sequencer, class R>
+void outputPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& k, const VoiceRun& run,
                 const RunValues& v) {
-  long double y = s.m_lp3.s0, velocity = s.m_lp3.s1, noteLevel = s.m_noteLevel;
+  long double noteLevel = s.m_noteLevel;
   float declick = s.m_declickOffset, last = s.m_lastOutput;
   const double declickIncrement = s.m_declickStep;
   const bool square = block.square;
   for (int j = 0; j < run.length; ++j) {
-    if (Sequencer)
-      noteLevelStep(noteLevel, k.noteLevel);
-    else
-      declickStep(declick, declickIncrement);
-    const long double c = voicekernel::cutoffCoefficient(v.octaves[j], block.cutBase);
     const long double accent = v.accentLevel[j];
     const long double r = resonanceOf(accent, block.resoAmt, k.accK, k.sawResonance);
-    long double m;  // only the last sample's is kept
-    const long double y3 = resonantCore(y, velocity, m, c, k.weight * r, v.input[j], v.pitch[j], q);
-    if (j + 1 == run.length) s.m_lp3.s2 = m;
     if (Sequencer) {
-      run.out[j] = static_cast<float>(dist_dist(sequencerLevel(y3, r, accent, noteLevel, k.sawLevel)) * run.gain[j]);
+      noteLevelStep(noteLevel, k.noteLevel);
+      run.out[j] = static_cast<float>(
+          dist_dist(sequencerLevel(v.output[j], r, accent, noteLevel, k.sawLevel)) * run.gain[j]);
     } else {
-      last = static_cast<float>((dist_dist(keyboardLevel(y3, r, accent, noteLevel, square)) + declick) *
-                                run.gain[j]);
+      declickStep(declick, declickIncrement);
+      last = static_cast<float>(
+          (dist_dist(keyboardLevel(v.output[j], r, accent, noteLevel, square)) + declick) * run.gain[j]);
       run.out[j] = last;
     }
   }
-  s.m_lp3.s0 = y;
-  s.m_lp3.s1 = velocity;
   s.m_noteLevel = noteLevel;
   s.m_declickOffset = declick;
   s.m_lastOutput = last;
@@ -153,7 +167,8 @@ void renderRun(VoiceState& s, const VoiceBlock& b, Q q, const VoiceRun& run) {
   cutoffPass<Sequencer>(s, b, k, run.length, v);
   pitchPass(s, b, k, run.length, Sequencer ? run.length : run.glideSamples, v);
   frontPass<Sequencer>(s, b, k, run, v);
-  filterPass<Sequencer>(s, b, k, q, run, v);
+  filterPass(s, b, k, q, run, v);
+  outputPass<Sequencer>(s, b, k, run, v);
 }
 
 // The rates as doubles when they are exactly doubles (44100 Hz and its
