@@ -199,11 +199,29 @@ void Tolvane::processCrossfade2(float** segment, int count, int start, int frame
 }
 
 void Tolvane::processGlobalVolume(float** outputs, int frames) {
-  // The smoother advances twice per frame, once per channel.
+  // The smoother advances twice per frame, once per channel. Once a step
+  // leaves it where it was it has reached its fixed point for this target
+  // and stays there, so the rest of the block takes one constant gain. The
+  // volume and gain are read once per block.
   float* left = outputs[0];
   float* right = outputs[1];
-  for (int i = 0; i < frames; ++i) {
-    left[i] = m_volumeSmoother.process(m_volume) * m_globalGain * left[i];
-    right[i] = m_volumeSmoother.process(m_volume) * m_globalGain * right[i];
+  CParamSmooth smoother = m_volumeSmoother;
+  const float target = m_volume, globalGain = m_globalGain;
+  int i = 0;
+  for (; i < frames; ++i) {
+    const float before = smoother.z;
+    left[i] = smoother.process(target) * globalGain * left[i];
+    const bool settled = smoother.z == before;
+    right[i] = smoother.process(target) * globalGain * right[i];
+    if (settled) {
+      ++i;
+      break;
+    }
   }
+  const float gain = smoother.z * globalGain;
+  for (; i < frames; ++i) {
+    left[i] = gain * left[i];
+    right[i] = gain * right[i];
+  }
+  m_volumeSmoother = smoother;
 }
