@@ -18,8 +18,7 @@ constexpr double kSyncFactors[8] = {0.125, 0.25, 0.375, 0.5, 0.75, 1.0, 1.5, 2.0
 // A rate the line can use: at least 1 Hz (anything lower truncates to 0
 // and would reach the fade step's division) and small enough to fit an int.
 bool usableRate(double rate) {
-  return std::isfinite(rate) && rate >= 1.0 &&
-         rate <= static_cast<double>(std::numeric_limits<int>::max());
+  return std::isfinite(rate) && rate >= 1.0 && rate <= static_cast<double>(std::numeric_limits<int>::max());
 }
 
 // Lengths are computed in double and limited before conversion, so no
@@ -153,42 +152,77 @@ void Delay::process(float** channels, int frames) {
 
   // Parameters are read once per block: setters on other threads then
   // change them between blocks, never halfway through one.
-  const float fadeStep = 50.0f / static_cast<float>(m_sampleRate);
-  const float feedback = std::min(m_feedback, kFeedbackLimit);
-  const float volume = m_volume;
-  const int mode = m_filterMode;
-  const bool pingPong = m_pingPong;
-  const int length = std::clamp(m_length, kMinimumLength, kMaximumLength);
-  const long double a = m_hpCoefficient;
+  Block block;
+  block.fadeStep = 50.0f / static_cast<float>(m_sampleRate);
+  block.feedback = std::min(m_feedback, kFeedbackLimit);
+  block.volume = m_volume;
+  block.length = std::clamp(m_length, kMinimumLength, kMaximumLength);
+  block.highpass = m_hpCoefficient;
   const float c = std::max(0.1f, m_lpCut);
-  const float lpCutoff = c * c;
+  block.lowpassCutoff = c * c;
+
+  const int mode = m_filterMode;
+  if (m_pingPong) {
+    if (mode == 2)
+      run<2, true>(block, left, right, frames);
+    else if (mode == 1)
+      run<1, true>(block, left, right, frames);
+    else
+      run<0, true>(block, left, right, frames);
+  } else {
+    if (mode == 2)
+      run<2, false>(block, left, right, frames);
+    else if (mode == 1)
+      run<1, false>(block, left, right, frames);
+    else
+      run<0, false>(block, left, right, frames);
+  }
+}
+
+template <int Mode, bool PingPong>
+void Delay::run(const Block& block, float* left, float* right, int frames) {
+  // The tone filter and the ping-pong state in locals for the block: the
+  // outputs are floats the compiler must assume could alias them.
+  CHighLifeFilter lowPass = m_lowPass;
+  long double h0 = m_hpState[0], h1 = m_hpState[1], h2 = m_hpState[2];
+  const long double a = block.highpass;
+  bool side = m_pingSide;
+  float fade = m_pingFade;
+  // The ping side flips whenever the write counter reaches a multiple of
+  // the length: its remainder is followed instead of divided for.
+  const int size = m_line.getSize();
+  int remainder = m_line.getWriteCounter() % block.length;
 
   for (int i = 0; i < frames; ++i) {
     const float d = m_line.read();
-    float x = feedback * d + left[i];
+    float x = block.feedback * d + left[i];
 
-    if (mode == 2) {
+    if (Mode == 2) {
       long double s = x;
-      for (long double& state : m_hpState) {
-        state += (s - state) * a;
-        s -= state;
-      }
+      h0 += (s - h0) * a;
+      s -= h0;
+      h1 += (s - h1) * a;
+      s -= h1;
+      h2 += (s - h2) * a;
+      s -= h2;
       x = static_cast<float>(std::clamp(s, -1.0L, 1.0L));
-    } else if (mode == 1) {
-      x = m_lowPass.work(x, lpCutoff, 0.1f, 1);
+    } else if (Mode == 1) {
+      x = lowPass.work(x, block.lowpassCutoff, 0.1f, 1);
     }
 
+    // The counter runs 1..size and then starts again at 1.
+    const bool wraps = m_line.getWriteCounter() == size;
     m_line.write(x);
-
-    if (m_line.getWriteCounter() % length == 0) {
-      m_pingSide = !m_pingSide;
-      m_pingFade = 1.0f;
+    remainder = wraps ? 1 % block.length : (remainder + 1 == block.length ? 0 : remainder + 1);
+    if (remainder == 0) {
+      side = !side;
+      fade = 1.0f;
     }
 
-    const float echo = volume * d;
-    if (pingPong) {
-      const float g = m_pingFade;
-      if (m_pingSide) {
+    const float echo = block.volume * d;
+    if (PingPong) {
+      const float g = fade;
+      if (side) {
         left[i] += (1.0f - g) * echo;
         right[i] += g * echo;
       } else {
@@ -201,6 +235,13 @@ void Delay::process(float** channels, int frames) {
       right[i] = y;
     }
 
-    m_pingFade = std::max(0.0f, m_pingFade - fadeStep);
+    fade = std::max(0.0f, fade - block.fadeStep);
   }
+
+  m_lowPass = lowPass;
+  m_hpState[0] = h0;
+  m_hpState[1] = h1;
+  m_hpState[2] = h2;
+  m_pingSide = side;
+  m_pingFade = fade;
 }

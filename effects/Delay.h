@@ -68,6 +68,15 @@ class Delay {
   static constexpr float kFeedbackLimit = 92.0f;
 
  private:
+  // What process() reads once per block.
+  struct Block {
+    float fadeStep, feedback, volume, lowpassCutoff;
+    int length;
+    long double highpass;
+  };
+  template <int Mode, bool PingPong>
+  void run(const Block& block, float* left, float* right, int frames);
+
   int m_length;
   float m_feedback;
   float m_volume;
