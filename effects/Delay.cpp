@@ -55,6 +55,11 @@ Delay::Delay(int /*maximum*/)
 }
 
 void Delay::setActive(bool on) {
+  // Switching on: the line is empty (cleared when it went off, silent since
+  // construction), so the read head must not glide from an old length, which
+  // would play the first echoes late and pitched up. The audio thread sets
+  // the length directly at its next block.
+  if (on && !m_active) m_switchedOn.store(true, std::memory_order_release);
   m_active = on;
   // Switching off empties the line so switching on again starts silent
   // instead of replaying stale echoes.
@@ -160,6 +165,8 @@ void Delay::process(float** channels, int frames) {
   block.highpass = m_hpCoefficient;
   const float c = std::max(0.1f, m_lpCut);
   block.lowpassCutoff = c * c;
+
+  if (m_switchedOn.exchange(false, std::memory_order_acquire)) m_line.setDelayTime(block.length);
 
   const int mode = m_filterMode;
   if (m_pingPong) {
