@@ -58,9 +58,8 @@ VoiceSample sequencerVoiceAdvance(VoiceState& state, const VoiceBlock& block) {
   sample.noteActive = state.m_noteFreq != 0.0L ? 1.0L : 0.0L;
   driftStep(state.m_cutoffDrift, state.m_accentOn, block.driftRateAccent, block.driftRatePlain);
   sample.ampTarget = state.m_noteReleased ? 0.0L : 1.0L;
-  sample.ampRate = state.m_noteReleased ? 0.004f : 0.9f;
-  approach(state.m_ampEnv, sample.ampTarget,
-           state.m_noteReleased ? block.ampRateReleased : block.ampRateOpen);
+  sample.ampRate = state.m_noteReleased ? block.ampRateReleased : block.ampRateOpen;
+  approach(state.m_ampEnv, sample.ampTarget, sample.ampRate);
   noteLevelStep(state.m_noteLevel, block.noteLevelRate);
   accentChargeStep(state.m_accentCharge, block.accentChargeDecrement);
   accentTargetStep(state.m_accentLevelTarget, block.accentTargetDecrement);

@@ -107,7 +107,8 @@ struct VoiceSample {
 // drivers, cutoff and phase.
 VoiceSample sequencerVoiceAdvance(VoiceState& state, const VoiceBlock& block);
 // The gate closing inside a sample: release and one more amplitude step
-// toward this sample's target, without k.
+// toward this sample's target at this sample's rate (scaled by k like every
+// rate, so the release takes the same time at every sample rate).
 void sequencerVoiceRelease(VoiceState& state, const VoiceSample& sample);
 // Sequencer voice, from the oscillator to the waveshaper. `bandLimited` is
 // this sample of the oscillator buffer (ignored unless block.bandLimited).

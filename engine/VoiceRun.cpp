@@ -94,12 +94,14 @@ void frontPass(VoiceState& s, const VoiceBlock& block, const Rates<R>& rates, co
   for (int j = 0; j < run.length; ++j) {
     const Rates<R>& k = *unhoisted(&rates);
     if (Sequencer) {
+      // Once the gate has closed, every sample also takes its extra
+      // release step (at the same rate as the envelope's own step).
       const long double ampTarget = released ? 0.0L : 1.0L;
-      const long double gateRate = released ? 0.004f : 0.9f;
-      approach(amp, ampTarget, released ? k.ampReleased : k.ampOpen);
+      const R rate = released ? k.ampReleased : k.ampOpen;
+      approach(amp, ampTarget, rate);
       if (j >= run.gateFrom) {
         released = true;
-        approach(amp, ampTarget, gateRate);
+        approach(amp, ampTarget, rate);
       }
     }
     long double osc = bandLimited ? 0.5L * run.bandLimited[j] : v.direct[j];
