@@ -200,49 +200,71 @@ void Delay::run(const Block& block, float* left, float* right, int frames) {
   const int size = m_line.getSize();
   int remainder = m_line.getWriteCounter() % block.length;
 
-  for (int i = 0; i < frames; ++i) {
-    const float d = m_line.read();
-    float x = block.feedback * d + left[i];
-
-    if (Mode == 2) {
-      long double s = x;
-      h0 += (s - h0) * a;
-      s -= h0;
-      h1 += (s - h1) * a;
-      s -= h1;
-      h2 += (s - h2) * a;
-      s -= h2;
-      x = static_cast<float>(std::clamp(s, -1.0L, 1.0L));
-    } else if (Mode == 1) {
-      x = lowPass.work(x, block.lowpassCutoff, 0.1f, 1);
-    }
-
+  // After the tone filter: into the line, the ping side, the echo out.
+  auto writeAndMix = [&](float delayed, float fed, float& l, float& r) {
     // The counter runs 1..size and then starts again at 1.
     const bool wraps = m_line.getWriteCounter() == size;
-    m_line.write(x);
+    m_line.write(fed);
     remainder = wraps ? 1 % block.length : (remainder + 1 == block.length ? 0 : remainder + 1);
     if (remainder == 0) {
       side = !side;
       fade = 1.0f;
     }
-
-    const float echo = block.volume * d;
+    const float echo = block.volume * delayed;
     if (PingPong) {
       const float g = fade;
       if (side) {
-        left[i] += (1.0f - g) * echo;
-        right[i] += g * echo;
+        l += (1.0f - g) * echo;
+        r += g * echo;
       } else {
-        right[i] += (1.0f - g) * echo;
-        left[i] += g * echo;
+        r += (1.0f - g) * echo;
+        l += g * echo;
       }
     } else {
-      const float y = echo + left[i];
-      left[i] = y;
-      right[i] = y;
+      const float y = echo + l;
+      l = y;
+      r = y;
     }
-
     fade = std::max(0.0f, fade - block.fadeStep);
+  };
+
+  if (Mode != 2) {
+    for (int i = 0; i < frames; ++i) {
+      const float d = m_line.read();
+      float x = block.feedback * d + left[i];
+      if (Mode == 1) x = lowPass.work(x, block.lowpassCutoff, 0.1f, 1);
+      writeAndMix(d, x, left[i], right[i]);
+    }
+  } else {
+    // The high-pass runs in segments no longer than the shortest delay:
+    // each sample a segment reads from the line was written before it
+    // began, so the segment reads all its samples, filters them in a loop
+    // of its own (three extended-precision sections, a long chain that a
+    // short loop overlaps from sample to sample) and then writes them, with
+    // the same results as one sample at a time. (Where the write counter
+    // wraps, the read heads move by a whole line length, which changes no
+    // sample they read.)
+    float delayed[kMinimumLength], fed[kMinimumLength];
+    for (int start = 0; start < frames; start += kMinimumLength) {
+      const int n = std::min(kMinimumLength, frames - start);
+      for (int i = 0; i < n; ++i) {
+        delayed[i] = m_line.read();
+        fed[i] = block.feedback * delayed[i] + left[start + i];
+      }
+      for (int i = 0; i < n; ++i) {
+        long double x = fed[i];
+        h0 += (x - h0) * a;
+        x -= h0;
+        h1 += (x - h1) * a;
+        x -= h1;
+        h2 += (x - h2) * a;
+        x -= h2;
+        // Rounding to float commutes with the limit (+-1 are floats and the
+        // rounding is monotonic), so the limit is taken in single precision.
+        fed[i] = std::clamp(static_cast<float>(x), -1.0f, 1.0f);
+      }
+      for (int i = 0; i < n; ++i) writeAndMix(delayed[i], fed[i], left[start + i], right[start + i]);
+    }
   }
 
   m_lowPass = lowPass;
