@@ -80,15 +80,16 @@ void sequencerVoiceRelease(VoiceState& state, const VoiceSample& sample) {
 
 namespace {
 
-// Oscillator and pre-filters, shared by both voices.
-long double oscillatorAndPreFilter(VoiceState& state, const VoiceBlock& block, float bandLimited,
-                                   long double noteActive) {
+// Oscillator and pre-filters, shared by both voices; only the sequencer
+// voice's oscillator has the note-active factor.
+template <bool Sequencer>
+inline long double oscillatorAndPreFilter(VoiceState& state, const VoiceBlock& block, float bandLimited,
+                                          long double noteActive) {
   using namespace voicekernel;
-  const long double osc =
-      (block.bandLimited ? 0.5L * bandLimited : directOscillator(state.m_phase, block.square)) * noteActive;
-  return preFilterStep(state.m_preLowpass.s0, state.m_preHighpass.s0, state.m_preHighpass.s1,
-                       state.m_preHighpass.s2, block.square, block.preLowpassSmooth,
-                       block.preLowpassSquarePositive, block.preHighpass, osc);
+  long double osc = block.bandLimited ? 0.5L * bandLimited : directOscillator(state.m_phase, block.square);
+  if (Sequencer) osc = osc * noteActive;
+  return preFilterStep(state.m_preLowpass.s0, state.m_preHighpass.s0, state.m_preHighpass.s1, state.m_preHighpass.s2,
+                       block.square, block.preLowpassSmooth, block.preLowpassSquarePositive, block.preHighpass, osc);
 }
 
 }  // namespace
@@ -96,7 +97,7 @@ long double oscillatorAndPreFilter(VoiceState& state, const VoiceBlock& block, f
 double sequencerVoiceOutput(VoiceState& state, const VoiceBlock& block, const VoiceSample& sample,
                             float bandLimited) {
   using namespace voicekernel;
-  const long double y2 = oscillatorAndPreFilter(state, block, bandLimited, sample.noteActive);
+  const long double y2 = oscillatorAndPreFilter<true>(state, block, bandLimited, sample.noteActive);
   const long double r =
       resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
   const long double y3 = resonantLowpass(state.m_lp3, sample.cutCoef, resonanceWeight(block.square) * r,
@@ -117,8 +118,7 @@ float keyboardVoiceSample(VoiceState& state, const VoiceBlock& block, float band
   const long double cutCoef = voicekernel::cutoffCoefficient(octaves, block.cutBase);
   phaseStep(state.m_phase, state.m_noteFreq, block.phaseIncrement);
 
-  // The direct oscillator of the keyboard voice has no note-active factor.
-  const long double y2 = oscillatorAndPreFilter(state, block, bandLimited, 1.0L);
+  const long double y2 = oscillatorAndPreFilter<false>(state, block, bandLimited, 1.0L);
   const long double r =
       resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
   const long double y3 = resonantLowpass(state.m_lp3, cutCoef, resonanceWeight(block.square) * r, y2,
