@@ -1,8 +1,11 @@
 // Cost of the voice per sample at 44100 Hz with the band-limited oscillator
 // (its chunks of 32 samples included): the sequencer voice playing
 // sixteenth notes with every other one accented and the gate closing
-// halfway, saw and square, and the keyboard voice holding notes.
+// halfway, saw and square (sample by sample, and in the runs the engine
+// loop renders), and the keyboard voice holding notes.
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
 
 #include "engine/Oscillator.h"
 #include "engine/Tables.h"
@@ -74,6 +77,59 @@ void runSequencerVoice(benchmark::State& state, bool square) {
   report(state, static_cast<double>(state.iterations()) * kBlock);
 }
 
+// The same notes and gate through the run renderer the engine loop uses:
+// runs of 32 samples (one oscillator chunk), the gate closing inside one.
+void runSequencerVoiceRuns(benchmark::State& state, bool square) {
+  initFunTab1();
+  initFunTab2();
+  static Oscillator osc;
+  osc.setWaveform(square);
+  const VoiceParameters p = parameters(square);
+  VoiceState v;
+  v.reset();
+  v.m_squareWave = square;
+  float out[kBlock];
+  const double gain[Oscillator::kChunk] = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0,
+                                           1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0,
+                                           1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+  int inStep = 0, note = 0;
+  for (auto _ : state) {
+    const VoiceBlock block = voiceBlockConstants(p, v, kRate, true);
+    osc.beginBlock();
+    for (int i = 0; i < kBlock; i += Oscillator::kChunk) {
+      if (inStep == 0) {  // a new note at a chunk start
+        const bool accent = (note & 1) != 0;
+        v.m_noteFreq = cNoteFreq[kNotes[note++ & 7]];
+        v.m_phase = 0.0L;
+        v.m_filterEnv = 4.0L;
+        v.m_cutoffDrift = 0.0L;
+        v.m_noteLevel = 1.0L;
+        v.m_noteReleased = false;
+        v.m_accentOn = accent;
+        if (accent) {
+          v.m_accentLevelTarget = 0.6f;
+          v.m_accentCharge = v.m_accentEnv > 2.0L ? 4.0L : v.m_accentEnv + 2.0L;
+          if (v.m_accentEnv > 2.0L) v.m_accentEnv = 2.0L;
+        }
+        osc.restart();
+      }
+      osc.processResampler2(Oscillator::kChunk, v.m_noteFreq, p.tuning, kRate);
+      VoiceRun run;
+      run.length = Oscillator::kChunk;
+      run.gateFrom = std::min(Oscillator::kChunk, std::max(0, kStep / 2 + 1 - inStep));
+      run.bandLimited = osc.samplesFrom(i);
+      run.gain = gain;
+      run.out = out + i;
+      sequencerVoiceRun(v, block, run);
+      inStep += Oscillator::kChunk;
+      if (inStep >= kStep) inStep = 0;
+    }
+    benchmark::DoNotOptimize(out);
+    benchmark::ClobberMemory();
+  }
+  report(state, static_cast<double>(state.iterations()) * kBlock);
+}
+
 void runKeyboardVoice(benchmark::State& state, bool square) {
   initFunTab1();
   initFunTab2();
@@ -112,6 +168,8 @@ void runKeyboardVoice(benchmark::State& state, bool square) {
 
 void BM_SequencerVoiceSaw(benchmark::State& state) { runSequencerVoice(state, false); }
 void BM_SequencerVoiceSquare(benchmark::State& state) { runSequencerVoice(state, true); }
+void BM_SequencerVoiceRunsSaw(benchmark::State& state) { runSequencerVoiceRuns(state, false); }
+void BM_SequencerVoiceRunsSquare(benchmark::State& state) { runSequencerVoiceRuns(state, true); }
 void BM_KeyboardVoiceSaw(benchmark::State& state) { runKeyboardVoice(state, false); }
 void BM_KeyboardVoiceSquare(benchmark::State& state) { runKeyboardVoice(state, true); }
 
@@ -119,5 +177,7 @@ void BM_KeyboardVoiceSquare(benchmark::State& state) { runKeyboardVoice(state, t
 
 BENCHMARK(BM_SequencerVoiceSaw);
 BENCHMARK(BM_SequencerVoiceSquare);
+BENCHMARK(BM_SequencerVoiceRunsSaw);
+BENCHMARK(BM_SequencerVoiceRunsSquare);
 BENCHMARK(BM_KeyboardVoiceSaw);
 BENCHMARK(BM_KeyboardVoiceSquare);

@@ -168,6 +168,28 @@ void Clipper12::processDisto12(float* buf, int count) {
   }
 }
 
+namespace {
+
+// The circuit's terms that depend on the two slow ramps alone.
+struct RampTerms {
+  double rPrime, invR, m, rho;
+};
+
+RampTerms rampTerms(double r0, double r1) {
+  const double a = kR0 * r0;
+  const double r = 44100.0 * (kR0 - a) + kRBase;
+  RampTerms t;
+  t.rPrime = 44100.0 * (a - kR0) + kRBase;
+  t.invR = 1.0 / r;  // one division serves both uses
+  t.m = 0.75 * r1 + 0.5;
+  t.rho = (500000.0 * r1 + 5700.0) * 0.0041454;
+  return t;
+}
+
+double ramp(double value, double target) { return kRamp * value + (1.0 - kRamp) * target; }
+
+}  // namespace
+
 void Clipper12::processDisto(float* buf, int count) {
   if (count < 1) return;
   m_level = static_cast<float>(0.45 - 0.2 * m_setting);
@@ -176,42 +198,52 @@ void Clipper12::processDisto(float* buf, int count) {
   const float setting = m_settingSmoother.process(m_setting);
   const double toneTarget = static_cast<float>(0.3 * setting);
 
+  // The three ramps end on fixed points of their steps (a few thousand
+  // samples after construction or a change of setting); from there every
+  // sample would compute the same ramp terms, so they are computed once.
+  const Circuit& c = m_circuit;
+  if (ramp(c.r0, 1.0) == c.r0 && ramp(c.r1, toneTarget) == c.r1 && ramp(c.r2, outputLevel) == c.r2)
+    runCircuit<true>(buf, count, toneTarget, outputLevel);
+  else
+    runCircuit<false>(buf, count, toneTarget, outputLevel);
+}
+
+template <bool Settled>
+void Clipper12::runCircuit(float* buf, int count, double toneTarget, double outputLevel) {
   Circuit c = m_circuit;
+  RampTerms t = rampTerms(c.r0, c.r1);
   for (int n = 0; n < count; ++n) {
     const double x = buf[n];
-    // Component values that settle in after construction.
-    c.r0 = kRamp * c.r0 + (1.0 - kRamp) * 1.0;
-    const double a = kR0 * c.r0;
-    const double r = 44100.0 * (kR0 - a) + kRBase;
-    const double rPrime = 44100.0 * (a - kR0) + kRBase;
-    const double invR = 1.0 / r;  // one division serves both uses
-    c.r1 = kRamp * c.r1 + (1.0 - kRamp) * toneTarget;
-    const double m = 0.75 * c.r1 + 0.5;
+    if (!Settled) {
+      // Component values that settle in after construction.
+      c.r0 = ramp(c.r0, 1.0);
+      c.r1 = ramp(c.r1, toneTarget);
+      t = rampTerms(c.r0, c.r1);
+    }
 
     // Input network and the first clipping element.
     const double e = x - kEInput * (kE1 * c.e1 + kE2 * c.e2);
     const double g = kG0 * e + kG1 * c.e1 - kG0 * c.e2;
     const double h = kEInput * g;
-    const double rho = (500000.0 * c.r1 + 5700.0) * 0.0041454;
-    const double j = kJIn * ((1.0 + rho) * g + (1.0 - rho) * c.g1) + kJFeedback * c.j1;
+    const double j = kJIn * ((1.0 + t.rho) * g + (1.0 - t.rho) * c.g1) + kJFeedback * c.j1;
     const double d = j - h;
     const double ad = std::fabs(d);
-    const double t = std::fabs(lookup(kTableA, kTableAMin, kTableScale, ad / (ad + 3.0)));
-    const double tSigned = d > 0.0 ? -t : t;
+    const double tA = std::fabs(lookup(kTableA, kTableAMin, kTableScale, ad / (ad + 3.0)));
+    const double tSigned = d > 0.0 ? -tA : tA;
     const double k = h - tSigned + kKLeak * c.k1;
 
     // Tone network and the second, asymmetric element.
     const double l = kLGain * (kL * k - kL * c.k1);
     const double f = l - kFInput * (kF1 * c.f1 + kF2 * c.f2);
-    const double o = kO02 * m * f + kO1 * m * c.f1 + kO02 * m * c.f2;
+    const double o = kO02 * t.m * f + kO1 * t.m * c.f1 + kO02 * t.m * c.f2;
     const double q = kQ * o;
     const double v = q >= 0.0 ? lookup(kTableBPositive, kTableBMin, kTableScale, q)
                               : lookup(kTableBNegative, kTableBMin, kTableScale, -q);
     const double vSigned = q < 0.0 ? -std::fabs(v) : std::fabs(v);
-    const double u = vSigned - rPrime * invR * c.u1;
+    const double u = vSigned - t.rPrime * t.invR * c.u1;
 
-    c.r2 = kRamp * c.r2 + (1.0 - kRamp) * outputLevel;
-    buf[n] = static_cast<float>((c.u1 + u) * c.r2 * invR * kRBase);
+    if (!Settled) c.r2 = ramp(c.r2, outputLevel);
+    buf[n] = static_cast<float>((c.u1 + u) * c.r2 * t.invR * kRBase);
 
     c.e2 = c.e1;
     c.e1 = e;

@@ -65,6 +65,11 @@ class Clipper12 {
     double e1 = 0.0, e2 = 0.0, g1 = 0.0, j1 = 0.0, k1 = 0.0, f1 = 0.0, f2 = 0.0, u1 = 0.0;
   };
 
+  // processDisto's loop; Settled: the three ramps are on their fixed
+  // points.
+  template <bool Settled>
+  void runCircuit(float* buf, int count, double toneTarget, double outputLevel);
+
   bool m_oversample = true;
   int m_rate = 44100;
   float m_drive = 0.0f;

@@ -18,8 +18,7 @@ constexpr double kSyncFactors[8] = {0.125, 0.25, 0.375, 0.5, 0.75, 1.0, 1.5, 2.0
 // A rate the line can use: at least 1 Hz (anything lower truncates to 0
 // and would reach the fade step's division) and small enough to fit an int.
 bool usableRate(double rate) {
-  return std::isfinite(rate) && rate >= 1.0 &&
-         rate <= static_cast<double>(std::numeric_limits<int>::max());
+  return std::isfinite(rate) && rate >= 1.0 && rate <= static_cast<double>(std::numeric_limits<int>::max());
 }
 
 // Lengths are computed in double and limited before conversion, so no
@@ -56,6 +55,11 @@ Delay::Delay(int /*maximum*/)
 }
 
 void Delay::setActive(bool on) {
+  // Switching on: the line is empty (cleared when it went off, silent since
+  // construction), so the read head must not glide from an old length, which
+  // would play the first echoes late and pitched up. The audio thread sets
+  // the length directly at its next block.
+  if (on && !m_active) m_switchedOn.store(true, std::memory_order_release);
   m_active = on;
   // Switching off empties the line so switching on again starts silent
   // instead of replaying stale echoes.
@@ -153,54 +157,120 @@ void Delay::process(float** channels, int frames) {
 
   // Parameters are read once per block: setters on other threads then
   // change them between blocks, never halfway through one.
-  const float fadeStep = 50.0f / static_cast<float>(m_sampleRate);
-  const float feedback = std::min(m_feedback, kFeedbackLimit);
-  const float volume = m_volume;
-  const int mode = m_filterMode;
-  const bool pingPong = m_pingPong;
-  const int length = std::clamp(m_length, kMinimumLength, kMaximumLength);
-  const long double a = m_hpCoefficient;
+  Block block;
+  block.fadeStep = 50.0f / static_cast<float>(m_sampleRate);
+  block.feedback = std::min(m_feedback, kFeedbackLimit);
+  block.volume = m_volume;
+  block.length = std::clamp(m_length, kMinimumLength, kMaximumLength);
+  block.highpass = m_hpCoefficient;
   const float c = std::max(0.1f, m_lpCut);
-  const float lpCutoff = c * c;
+  block.lowpassCutoff = c * c;
 
-  for (int i = 0; i < frames; ++i) {
-    const float d = m_line.read();
-    float x = feedback * d + left[i];
+  if (m_switchedOn.exchange(false, std::memory_order_acquire)) m_line.setDelayTime(block.length);
 
-    if (mode == 2) {
-      long double s = x;
-      for (long double& state : m_hpState) {
-        state += (s - state) * a;
-        s -= state;
-      }
-      x = static_cast<float>(std::clamp(s, -1.0L, 1.0L));
-    } else if (mode == 1) {
-      x = m_lowPass.work(x, lpCutoff, 0.1f, 1);
+  const int mode = m_filterMode;
+  if (m_pingPong) {
+    if (mode == 2)
+      run<2, true>(block, left, right, frames);
+    else if (mode == 1)
+      run<1, true>(block, left, right, frames);
+    else
+      run<0, true>(block, left, right, frames);
+  } else {
+    if (mode == 2)
+      run<2, false>(block, left, right, frames);
+    else if (mode == 1)
+      run<1, false>(block, left, right, frames);
+    else
+      run<0, false>(block, left, right, frames);
+  }
+}
+
+template <int Mode, bool PingPong>
+void Delay::run(const Block& block, float* left, float* right, int frames) {
+  // The tone filter and the ping-pong state in locals for the block: the
+  // outputs are floats the compiler must assume could alias them.
+  CHighLifeFilter lowPass = m_lowPass;
+  long double h0 = m_hpState[0], h1 = m_hpState[1], h2 = m_hpState[2];
+  const long double a = block.highpass;
+  bool side = m_pingSide;
+  float fade = m_pingFade;
+  // The ping side flips whenever the write counter reaches a multiple of
+  // the length: its remainder is followed instead of divided for.
+  const int size = m_line.getSize();
+  int remainder = m_line.getWriteCounter() % block.length;
+
+  // After the tone filter: into the line, the ping side, the echo out.
+  auto writeAndMix = [&](float delayed, float fed, float& l, float& r) {
+    // The counter runs 1..size and then starts again at 1.
+    const bool wraps = m_line.getWriteCounter() == size;
+    m_line.write(fed);
+    remainder = wraps ? 1 % block.length : (remainder + 1 == block.length ? 0 : remainder + 1);
+    if (remainder == 0) {
+      side = !side;
+      fade = 1.0f;
     }
-
-    m_line.write(x);
-
-    if (m_line.getWriteCounter() % length == 0) {
-      m_pingSide = !m_pingSide;
-      m_pingFade = 1.0f;
-    }
-
-    const float echo = volume * d;
-    if (pingPong) {
-      const float g = m_pingFade;
-      if (m_pingSide) {
-        left[i] += (1.0f - g) * echo;
-        right[i] += g * echo;
+    const float echo = block.volume * delayed;
+    if (PingPong) {
+      const float g = fade;
+      if (side) {
+        l += (1.0f - g) * echo;
+        r += g * echo;
       } else {
-        right[i] += (1.0f - g) * echo;
-        left[i] += g * echo;
+        r += (1.0f - g) * echo;
+        l += g * echo;
       }
     } else {
-      const float y = echo + left[i];
-      left[i] = y;
-      right[i] = y;
+      const float y = echo + l;
+      l = y;
+      r = y;
     }
+    fade = std::max(0.0f, fade - block.fadeStep);
+  };
 
-    m_pingFade = std::max(0.0f, m_pingFade - fadeStep);
+  if (Mode != 2) {
+    for (int i = 0; i < frames; ++i) {
+      const float d = m_line.read();
+      float x = block.feedback * d + left[i];
+      if (Mode == 1) x = lowPass.work(x, block.lowpassCutoff, 0.1f, 1);
+      writeAndMix(d, x, left[i], right[i]);
+    }
+  } else {
+    // The high-pass runs in segments no longer than the shortest delay:
+    // each sample a segment reads from the line was written before it
+    // began, so the segment reads all its samples, filters them in a loop
+    // of its own (three extended-precision sections, a long chain that a
+    // short loop overlaps from sample to sample) and then writes them, with
+    // the same results as one sample at a time. (Where the write counter
+    // wraps, the read heads move by a whole line length, which changes no
+    // sample they read.)
+    float delayed[kMinimumLength], fed[kMinimumLength];
+    for (int start = 0; start < frames; start += kMinimumLength) {
+      const int n = std::min(kMinimumLength, frames - start);
+      for (int i = 0; i < n; ++i) {
+        delayed[i] = m_line.read();
+        fed[i] = block.feedback * delayed[i] + left[start + i];
+      }
+      for (int i = 0; i < n; ++i) {
+        long double x = fed[i];
+        h0 += (x - h0) * a;
+        x -= h0;
+        h1 += (x - h1) * a;
+        x -= h1;
+        h2 += (x - h2) * a;
+        x -= h2;
+        // Rounding to float commutes with the limit (+-1 are floats and the
+        // rounding is monotonic), so the limit is taken in single precision.
+        fed[i] = std::clamp(static_cast<float>(x), -1.0f, 1.0f);
+      }
+      for (int i = 0; i < n; ++i) writeAndMix(delayed[i], fed[i], left[start + i], right[start + i]);
+    }
   }
+
+  m_lowPass = lowPass;
+  m_hpState[0] = h0;
+  m_hpState[1] = h1;
+  m_hpState[2] = h2;
+  m_pingSide = side;
+  m_pingFade = fade;
 }

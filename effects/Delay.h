@@ -26,7 +26,10 @@ class Delay {
   // always holds kLineSize samples.
   explicit Delay(int maximum);
 
-  void setActive(bool on);  // off clears the line
+  // Off clears the line. Switching on takes the current length at once at
+  // the next block (there is nothing in the line to glide over); while the
+  // delay runs, time changes glide.
+  void setActive(bool on);
   bool isActive() const;
   void setVolume(float v);
   void setFeedback(float v);
@@ -68,6 +71,15 @@ class Delay {
   static constexpr float kFeedbackLimit = 92.0f;
 
  private:
+  // What process() reads once per block.
+  struct Block {
+    float fadeStep, feedback, volume, lowpassCutoff;
+    int length;
+    long double highpass;
+  };
+  template <int Mode, bool PingPong>
+  void run(const Block& block, float* left, float* right, int frames);
+
   int m_length;
   float m_feedback;
   float m_volume;
@@ -85,6 +97,7 @@ class Delay {
   float m_hpCoefficient;
   float m_lpCut;
   bool m_timeChanged;
+  std::atomic<bool> m_switchedOn{false};  // set by setActive, taken by process()
   long double m_hpState[3];
   CHighLifeFilter m_lowPass;
   DelayBuffer m_line;

@@ -58,44 +58,6 @@ bool DelayBuffer::isGliding() const {
   return m_pendingDelay.load(std::memory_order_relaxed) >= 0 || m_readSpeed != 1.0;
 }
 
-void DelayBuffer::write(float x) {
-  const int mask = m_size - 1;
-  if (m_writeCounter == m_size) {
-    // The write counter is about to wrap to the start of the array: shift
-    // both read heads back by one length so they stay in its frame.
-    m_readPosition -= m_size;
-    m_readIndex -= m_size;
-  }
-  const int i = m_writeCounter & mask;
-  m_buffer[i] = x;
-  m_writeCounter = i + 1;
-}
-
-float DelayBuffer::read() {
-  const int pending = m_pendingDelay.load(std::memory_order_relaxed);
-  if (pending >= 0) {
-    m_pendingDelay.store(-1, std::memory_order_relaxed);
-    applyNewDelay(pending);
-  }
-
-  const int mask = m_size - 1;
-  const int idx = m_readIndex;
-  const int pos = static_cast<int>(std::floor(m_readPosition));
-  const float out = m_buffer[pos & mask];
-  const bool gliding = (m_readSpeed >= 1.0 || idx < pos) && (m_readSpeed <= 1.0 || idx > pos);
-  if (gliding) {
-    m_readPosition += m_readSpeed;
-    m_readIndex = idx + 1;
-  } else {
-    // The heads have met: continue at normal speed from the read index.
-    m_readSpeed = 1.0;
-    m_currentDelay = m_targetDelay;
-    m_readIndex = idx + 1;
-    m_readPosition = static_cast<double>(idx + 1);
-  }
-  return out;
-}
-
 void DelayBuffer::clear() {
   for (int i = 0; i < m_size; ++i) m_buffer[i] = 0.0f;
 }

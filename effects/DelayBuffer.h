@@ -20,6 +20,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <memory>
 
 class DelayBuffer {
@@ -34,8 +35,42 @@ class DelayBuffer {
   // Glides to a new delay; takes effect at the next read().
   void setNewDelayTime(int samples);
 
-  void write(float x);
-  float read();
+  // Inline: the delay calls them every sample.
+  void write(float x) {
+    const int mask = m_size - 1;
+    if (m_writeCounter == m_size) {
+      // The write counter is about to wrap to the start of the array: shift
+      // both read heads back by one length so they stay in its frame.
+      m_readPosition -= m_size;
+      m_readIndex -= m_size;
+    }
+    const int i = m_writeCounter & mask;
+    m_buffer[i] = x;
+    m_writeCounter = i + 1;
+  }
+  float read() {
+    const int pending = m_pendingDelay.load(std::memory_order_relaxed);
+    if (pending >= 0) {
+      m_pendingDelay.store(-1, std::memory_order_relaxed);
+      applyNewDelay(pending);
+    }
+    const int mask = m_size - 1;
+    const int idx = m_readIndex;
+    const int pos = static_cast<int>(std::floor(m_readPosition));
+    const float out = m_buffer[pos & mask];
+    const bool gliding = (m_readSpeed >= 1.0 || idx < pos) && (m_readSpeed <= 1.0 || idx > pos);
+    if (gliding) {
+      m_readPosition += m_readSpeed;
+      m_readIndex = idx + 1;
+    } else {
+      // The heads have met: continue at normal speed from the read index.
+      m_readSpeed = 1.0;
+      m_currentDelay = m_targetDelay;
+      m_readIndex = idx + 1;
+      m_readPosition = static_cast<double>(idx + 1);
+    }
+    return out;
+  }
   void clear();
 
   int getSize() const { return m_size; }
@@ -55,9 +90,9 @@ class DelayBuffer {
   int m_size;
   int m_currentDelay;
   int m_targetDelay;
-  int m_writeCounter;     // 0 at construction, then 1..size
-  double m_readPosition;  // the audible read head (unwrapped)
-  double m_readSpeed;     // 1.0, or 1.5 / 0.5 while gliding
-  int m_readIndex;        // where the target delay reads (unwrapped)
+  int m_writeCounter;               // 0 at construction, then 1..size
+  double m_readPosition;            // the audible read head (unwrapped)
+  double m_readSpeed;               // 1.0, or 1.5 / 0.5 while gliding
+  int m_readIndex;                  // where the target delay reads (unwrapped)
   std::atomic<int> m_pendingDelay;  // -1 when no new time is posted
 };

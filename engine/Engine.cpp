@@ -66,7 +66,8 @@ int Engine::hostOffset(int index, const BlockSetup& setup) const {
   return std::min(std::max(offset, 0), std::max(setup.hostFrames - 1, 0));
 }
 
-void Engine::processKrennet(float* left, float* right, int n, double sampleRate, const EngineParameters& parameters) {
+void Engine::processKrennet(float* left, float* right, int n, double sampleRate,
+                            const EngineParameters& parameters) {
   if (n <= 0) return;
   BlockSetup setup;
   setup.rate = sampleRate;
@@ -93,7 +94,8 @@ void Engine::readTransport(TransportInfo& info, double rate) {
   if (present) {
     info.changed = fromHost.changed;
     info.playing = fromHost.playing;
-    if (fromHost.tempoValid && fromHost.tempo > 0.0 && std::isfinite(fromHost.tempo)) m_lastTempo = fromHost.tempo;
+    if (fromHost.tempoValid && fromHost.tempo > 0.0 && std::isfinite(fromHost.tempo))
+      m_lastTempo = fromHost.tempo;
     if (fromHost.ppqValid && std::isfinite(fromHost.ppq)) m_lastPpq = fromHost.ppq;
   }
   info.tempo = m_lastTempo;
@@ -228,15 +230,23 @@ void Engine::render(float* out, int n, const BlockSetup& setup, const EnginePara
   m_blockLength = n;
   m_renderRate = setup.rate;
 
-  for (int i = 0; i < n; ++i) {
+  // The loop handles the events of a sample (pattern change, stop fade,
+  // step starts, the oscillator's chunk), then renders that sample and the
+  // following ones that hold no event of their own as one run of the voice.
+  double fade[VoiceRun::kMaxLength];
+  for (int i = 0; i < n;) {
     m_sampleIndex = i;
     Pattern* pattern = seq.getCurrentPattern();
     if (!pattern) return;
 
-    // Pattern changes on their grid, or at once in free mode.
-    const long long position = static_cast<long long>(seq.m_samplePosition);
-    if (position % intervalSamples == 0 || seq.m_samplePosition == 0.0) seq.synchroPattern();
-    if (seq.m_patternChangePending && seq.m_patternSyncMode == kPatternSyncFree) seq.synchroPattern();
+    // Pattern changes on their grid, or at once in free mode. Without a
+    // pending change synchroPattern() does nothing, so the grid test (a
+    // 64-bit division) is made only while one waits.
+    if (seq.m_patternChangePending) {
+      const long long position = static_cast<long long>(seq.m_samplePosition);
+      if (position % intervalSamples == 0 || seq.m_samplePosition == 0.0) seq.synchroPattern();
+      if (seq.m_patternChangePending && seq.m_patternSyncMode == kPatternSyncFree) seq.synchroPattern();
+    }
     pattern = seq.getCurrentPattern();
 
     // The stop fade: 441 samples at any rate, then silence.
@@ -263,18 +273,52 @@ void Engine::render(float* out, int n, const BlockSetup& setup, const EnginePara
     }
 
     if ((i & (Oscillator::kChunk - 1)) == 0 && block.bandLimited)
-      m_oscillator.processResampler2(std::min(Oscillator::kChunk, n - m_oscillator.written()), m_voice.m_noteFreq,
-                                     parameters.voice.tuning, setup.rate);
+      m_oscillator.processResampler2(std::min(Oscillator::kChunk, n - m_oscillator.written()),
+                                     m_voice.m_noteFreq, parameters.voice.tuning, setup.rate);
 
-    const VoiceSample sample = sequencerVoiceAdvance(m_voice, block);
-    if (m_voice.m_tieToNext == 0) gateTest(sample, samplesPerStep, hostOffset(i, setup));
-    const double voice = sequencerVoiceOutput(m_voice, block, sample, m_oscillator.sample(i));
-    out[i] = static_cast<float>(voice * seq.m_fadeGain);
+    // The run: up to the chunk's end, as long as no pattern change waits,
+    // the fade goes on and no step is due.
+    const int end = std::min(n, (i | (Oscillator::kChunk - 1)) + 1);
+    const Step* next = pattern->getStep(seq.m_stepIndex);
+    fade[0] = seq.m_fadeGain;
+    int count = 1;
+    double position = seq.m_patternPosition + invSpb;  // at sample i + count
+    while (i + count < end && !seq.m_patternChangePending) {
+      double gain = fade[count - 1];
+      if (seq.m_stopRequested) {
+        gain = std::max(0.0, gain - seq.m_fadeDecrement);
+        if (gain <= 0.0) break;
+      }
+      if (position >= length || (next && position >= next->timeStart)) break;
+      fade[count++] = gain;
+      position += invSpb;
+    }
 
-    m_voice.m_noteFreq *= m_voice.m_slideFactor;
-    m_voice.m_samplesInStep += 1;
-    seq.m_patternPosition += invSpb;
-    seq.m_samplePosition += 1.0;
+    VoiceRun run;
+    run.length = count;
+    run.bandLimited = m_oscillator.samplesFrom(i);
+    run.gain = fade;
+    run.out = out + i;
+    run.gateFrom = count;
+    if (m_voice.m_tieToNext == 0)
+      for (int j = 0; j < count; ++j)
+        if (gateCloses(samplesPerStep, m_voice.m_samplesInStep + j)) {
+          run.gateFrom = j;
+          break;
+        }
+    sequencerVoiceRun(m_voice, block, run);
+    // The gate's note-off leaves from the sample that closed it.
+    if (run.gateFrom < count && m_midiOut.noteSentOn(m_midiOut.m_lastSequencerNote))
+      m_midiOut.addMidiMsg(kMidiNoteOff, m_midiOut.m_lastSequencerNote, 0,
+                           hostOffset(i + run.gateFrom, setup));
+
+    m_voice.m_samplesInStep += count;
+    seq.m_fadeGain = fade[count - 1];
+    for (int j = 0; j < count; ++j) {
+      seq.m_patternPosition += invSpb;
+      seq.m_samplePosition += 1.0;
+    }
+    i += count;
   }
   flushMidi();
 }
@@ -299,7 +343,9 @@ void Engine::stepEvent(Step& step, int offset, int samplesPerStep, float tuning)
   if (m_midiOut.m_lastSequencerNote != -1 && m_midiOut.noteSentOn(m_midiOut.m_lastSequencerNote))
     m_midiOut.addDelayedNoteOff(m_midiOut.m_lastSequencerNote);
   m_midiOut.m_lastSequencerNote = note + kMidiNoteOffset;
-  if (note > 0) m_midiOut.addMidiMsg(kMidiNoteOn, note + kMidiNoteOffset, step.accent ? kAccentVelocity : kPlainVelocity, offset);
+  if (note > 0)
+    m_midiOut.addMidiMsg(kMidiNoteOn, note + kMidiNoteOffset, step.accent ? kAccentVelocity : kPlainVelocity,
+                         offset);
 
   const Step* next = pattern ? pattern->getStep(seq.m_stepIndex) : nullptr;
   if (!next && pattern) next = pattern->getStep(0);
@@ -337,14 +383,11 @@ void Engine::stepEvent(Step& step, int offset, int samplesPerStep, float tuning)
   }
 }
 
-void Engine::gateTest(const VoiceSample& sample, int samplesPerStep, int offset) {
-  const int remaining = samplesPerStep - m_voice.m_samplesInStep;
+bool Engine::gateCloses(int samplesPerStep, int samplesInStep) const {
+  const int remaining = samplesPerStep - samplesInStep;
   const double accent = m_voice.m_accentOn ? 1.0 : 0.0;
   const double closeAt = m_gateOffset + samplesPerStep * 0.5263158f * (1.0 - 0.25 * accent);
-  if (!(closeAt > remaining)) return;
-  sequencerVoiceRelease(m_voice, sample);
-  const int key = m_midiOut.m_lastSequencerNote;
-  if (m_midiOut.noteSentOn(key)) m_midiOut.addMidiMsg(kMidiNoteOff, key, 0, offset);
+  return closeAt > remaining;
 }
 
 // --- keyboard mode ---
@@ -464,11 +507,11 @@ void Engine::processTest(float* out, int n, const BlockSetup& setup, const Engin
   m_blockLength = n;
   m_renderRate = setup.rate;
 
-  for (int i = 0; i < n; ++i) {
+  double gain[VoiceRun::kMaxLength];
+  for (int i = 0; i < n;) {
     m_sampleIndex = i;
     // Events are placed by their offset in the host's block.
-    while (m_noteEventCount < kMaxKeyEvents && m_noteEvents[m_noteEventCount].kind != 0 &&
-           hostOffset(i, setup) >= m_noteEvents[m_noteEventCount].deltaFrames) {
+    while (keyEventDue(hostOffset(i, setup))) {
       const KeyEvent& event = m_noteEvents[m_noteEventCount++];
       if (event.kind == 1)
         play(event.note, event.velocity, 0);
@@ -478,9 +521,12 @@ void Engine::processTest(float* out, int n, const BlockSetup& setup, const Engin
     // The chunk is rendered whether or not a key sounds, so a note that
     // starts mid-chunk reads fresh samples.
     if ((i & (Oscillator::kChunk - 1)) == 0 && block.bandLimited)
-      m_oscillator.processResampler2(std::min(Oscillator::kChunk, n - m_oscillator.written()), m_voice.m_noteFreq,
-                                     parameters.voice.tuning, setup.rate);
-    if (!m_seq.m_noteSounding) continue;
+      m_oscillator.processResampler2(std::min(Oscillator::kChunk, n - m_oscillator.written()),
+                                     m_voice.m_noteFreq, parameters.voice.tuning, setup.rate);
+    if (!m_seq.m_noteSounding) {
+      ++i;
+      continue;
+    }
 
     if (m_voice.m_keyReleaseFade) {
       m_voice.m_keyFadeGain -= m_seq.m_fadeDecrement;
@@ -491,14 +537,31 @@ void Engine::processTest(float* out, int n, const BlockSetup& setup, const Engin
         IIR_resetIIR(m_voice.m_lp3);
       }
     }
-    out[i] = keyboardVoiceSample(m_voice, block, m_oscillator.sample(i));
 
-    if (m_voice.m_samplesInStep < m_slideSamples) {
-      m_voice.m_noteFreq *= m_voice.m_slideFactor;
-      m_voice.m_samplesInStep += 1;
-    } else {
-      m_voice.m_slideFactor = 1.0L;
+    // The run: up to the chunk's end, as long as no key is due and the
+    // release fade goes on (the sample that ends it is a run of its own).
+    const int end = std::min(n, (i | (Oscillator::kChunk - 1)) + 1);
+    gain[0] = m_voice.m_keyFadeGain;
+    int count = 1;
+    while (m_seq.m_noteSounding && i + count < end && !keyEventDue(hostOffset(i + count, setup))) {
+      double g = gain[count - 1];
+      if (m_voice.m_keyReleaseFade) {
+        g -= m_seq.m_fadeDecrement;
+        if (g <= 0.0) break;
+      }
+      gain[count++] = g;
     }
+
+    VoiceRun run;
+    run.length = count;
+    run.bandLimited = m_oscillator.samplesFrom(i);
+    run.gain = gain;
+    run.out = out + i;
+    run.glideSamples = std::min(count, std::max(0, m_slideSamples - m_voice.m_samplesInStep));
+    m_voice.m_keyFadeGain = gain[count - 1];
+    keyboardVoiceRun(m_voice, block, run);
+    m_voice.m_samplesInStep += run.glideSamples;
+    i += count;
   }
   beginNoteEvents();
   flushMidi();

@@ -99,7 +99,14 @@ class Engine {
   void readTransport(TransportInfo& info, double rate);
   void resynchronise(double ppq, double samplesPerBeat);
   void stepEvent(Step& step, int offset, int samplesPerStep, float tuning);
-  void gateTest(const VoiceSample& sample, int samplesPerStep, int offset);
+  // The gate of the sounding step is closed at this count of its samples
+  // (it stays closed to the step's end).
+  bool gateCloses(int samplesPerStep, int samplesInStep) const;
+  // A keyboard event of the block is due at this host offset.
+  bool keyEventDue(int offset) const {
+    return m_noteEventCount < kMaxKeyEvents && m_noteEvents[m_noteEventCount].kind != 0 &&
+           offset >= m_noteEvents[m_noteEventCount].deltaFrames;
+  }
   void glideTo(int key);
   void flushMidi();
   void restartOscillator();

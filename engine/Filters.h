@@ -49,8 +49,8 @@ long double IIR_doIIRhigh(tbiquad& t, long double a, long double x);
 // Returns the new output. A rate that is not a positive finite number is
 // taken as 44100 Hz, and f / sr is limited to 0..0.5 (the voice stays below
 // 0.36), which keeps the damping positive whatever arrives.
-long double brenik_IIR_IIRlp3pole(tbiquad& t, long double c, long double r,
-                                  long double x, long double f, double sr);
+long double brenik_IIR_IIRlp3pole(tbiquad& t, long double c, long double r, long double x, long double f,
+                                  double sr);
 
 // The rate terms of the resonant low-pass, worked out once per block by the
 // voice: q (44100 / sr, or 1 when that exceeds 1.2) and 1 / sr.
@@ -72,33 +72,53 @@ double dist_dist(long double x);
 
 // Per-sample routines, defined here so the voice keeps its extended-precision
 // values in registers across them instead of passing them through memory.
+// The voice's block renderer calls the cores below on values it holds in
+// locals; the routines above are the same cores over the state records.
+// A coefficient may come as a double when its value is exactly a double
+// (the product is the same, and an x87 multiply can read a double from
+// memory where an 80-bit operand needs a load of its own).
 
-inline long double IIR_FIRlp(tbiquadFIR& f, long double a, long double x) {
-  f.s0 = f.s0 + (x - f.s0) * a;
-  return f.s0;
-}
-
-inline long double IIR_doIIRhigh(tbiquad& t, long double a, long double x) {
+// The three high-pass sections of IIR_doIIRhigh on separate states.
+template <class A>
+inline long double highpassSections(long double& s0, long double& s1, long double& s2, A a, long double x) {
   long double h = x;
-  t.s0 = t.s0 + (h - t.s0) * a;
-  h = h - t.s0;
-  t.s1 = t.s1 + (h - t.s1) * a;
-  h = h - t.s1;
-  t.s2 = t.s2 + (h - t.s2) * a;
-  h = h - t.s2;
-  if (h < -1.0L) {
-    return -1.0L;
-  }
-  if (h > 1.0L) {
-    return 1.0L;
-  }
-  return h;
+  s0 = s0 + (h - s0) * a;
+  h = h - s0;
+  s1 = s1 + (h - s1) * a;
+  h = h - s1;
+  s2 = s2 + (h - s2) * a;
+  h = h - s2;
+  // The limit as two selections (a NaN passes both), which the compiler
+  // can do without branches.
+  h = h < -1.0L ? -1.0L : h;
+  return h > 1.0L ? 1.0L : h;
 }
 
-inline long double resonantLowpass(tbiquad& t, long double c, long double r, long double x, long double f,
-                            const ResonantRate& rate) {
-  const long double q = rate.q;
+// The resonant low-pass's q where it is exactly 1 (every rate up to
+// 36750 Hz): dividing or multiplying by it changes nothing, so those steps
+// are left out.
+struct UnitQ {};
+inline long double divideByQ(long double a, long double q) { return a / q; }
+inline long double divideByQ(long double a, UnitQ) { return a; }
+inline long double timesQ(long double a, long double q) { return a * q; }
+inline long double timesQ(long double a, UnitQ) { return a; }
 
+// f / sr of the resonant low-pass, limited to 0..0.5.
+inline long double resonantPitch(long double f, long double invSr) {
+  long double w = f * invSr;
+  if (!(w >= 0.0L)) {
+    w = 0.0L;
+  } else if (w > 0.5L) {
+    w = 0.5L;
+  }
+  return w;
+}
+
+// One step of the resonant low-pass on its output y and velocity v (m gets
+// the last damping term), with w = resonantPitch(f, 1 / sr).
+template <class Q>
+inline long double resonantCore(long double& y, long double& v, long double& m, long double c, long double r,
+                                long double x, long double w, Q q) {
   // Cutoff clamp and the funTab1 read position. The low flag adds damping
   // near the bottom of the range, where the curve alone rings too much.
   // Written as !(c >= ...) so a NaN cutoff lands on the low clamp instead of
@@ -129,13 +149,6 @@ inline long double resonantLowpass(tbiquad& t, long double c, long double r, lon
     r = 1.0L;
   }
 
-  long double w = f * rate.invSr;
-  if (!(w >= 0.0L)) {
-    w = 0.0L;
-  } else if (w > 0.5L) {
-    w = 0.5L;
-  }
-
   const long double t0 = funTab1[j];
   const long double t1 = funTab1[j + 1];
   const long double T = t0 + weight * (t1 - t0);
@@ -146,15 +159,13 @@ inline long double resonantLowpass(tbiquad& t, long double c, long double r, lon
   if (low) {
     X *= (2.0L * c + 0.9f);
   }
-  const long double g = (1.0L - X) / q;
-  const long double h = c * q;
-  const long double gq = g * q;  // the damping of sub-steps 1..4, 1 - X
+  const long double g = divideByQ(1.0L - X, q);
+  const long double h = timesQ(c, q);
+  const long double gq = timesQ(g, q);  // the damping of sub-steps 1..4, 1 - X
   // Sub-steps 2..4 scale the velocity by the same factor; it is formed once
   // so the three steps are one multiply each on the sample's critical path.
   const long double damp = 1.0L - gq * h;
 
-  long double y = t.s0;
-  long double v = t.s1;
   // The input enters once, then three steps only damp the velocity and a
   // fifth damps it with g alone (differs from 1 - X above 36750 Hz).
   v = v + (x - gq * v - y) * h;
@@ -165,14 +176,24 @@ inline long double resonantLowpass(tbiquad& t, long double c, long double r, lon
   y = y + h * v;
   v = v * damp;
   y = y + h * v;
-  const long double m = -g * v;
+  m = -g * v;
   v = v + m * h;
   y = y + h * v;
-
-  t.s0 = y;
-  t.s1 = v;
-  t.s2 = m;
   return y;
+}
+
+inline long double IIR_FIRlp(tbiquadFIR& f, long double a, long double x) {
+  f.s0 = f.s0 + (x - f.s0) * a;
+  return f.s0;
+}
+
+inline long double IIR_doIIRhigh(tbiquad& t, long double a, long double x) {
+  return highpassSections(t.s0, t.s1, t.s2, a, x);
+}
+
+inline long double resonantLowpass(tbiquad& t, long double c, long double r, long double x, long double f,
+                                   const ResonantRate& rate) {
+  return resonantCore(t.s0, t.s1, t.s2, c, r, x, resonantPitch(f, rate.invSr), rate.q);
 }
 
 inline double dist_dist(long double xl) {
@@ -191,6 +212,5 @@ inline double dist_dist(long double xl) {
     return x > 0.0 ? K2 / K5 : -K2 / K5;
   }
   const double x2 = x * x;
-  return x * (K1 + K0 * a + (K3 + K2 * a) * x2) /
-         (a * (1.0 + K5 * a) * (x2 + K4) + K6);
+  return x * (K1 + K0 * a + (K3 + K2 * a) * x2) / (a * (1.0 + K5 * a) * (x2 + K4) + K6);
 }

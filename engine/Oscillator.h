@@ -44,6 +44,8 @@ class Oscillator {
 
   // Sample `index` of the block (read from the chunk that holds it).
   float sample(int index) const { return m_chunk[index & (kChunk - 1)]; }
+  // Samples index .. the end of its chunk.
+  const float* samplesFrom(int index) const { return &m_chunk[index & (kChunk - 1)]; }
 
   int written() const { return m_oscWritten; }
   int64_t playbackPosition() const;

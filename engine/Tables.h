@@ -35,8 +35,12 @@ inline long double noteFrequency(int note) {
   return (note >= 1 && note < kNoteFreqCount) ? cNoteFreq[note] : 0.0L;
 }
 
+class RandomSequence;
+
 // Uniform integer in 0..n-1 from the C library's rand(): trunc(rand() *
-// 2^-31 * n) in extended precision. 0 for n <= 0. Not realtime-relevant: the
-// pattern randomisers call it from the editor's thread. Declared next to the
-// C library's random(void), which it overloads.
+// 2^-31 * n) in extended precision. 0 for n <= 0. Declared next to the C
+// library's random(void), which it overloads.
 int random(int n);
+// The same from a RandomSequence's next draw: what the randomisers use
+// (the audio thread randomises too, and rand() takes a lock).
+int random(RandomSequence& sequence, int n);

@@ -3,53 +3,10 @@
 #include <cmath>
 
 #include "engine/Tables.h"
+#include "engine/VoiceKernel.h"
 
 namespace {
-
-// Extended-precision constants, used exactly as written.
 constexpr long double kHalfPi = 1.5707963265L;
-constexpr long double kTwoPi = 6.283185306L;
-constexpr long double kPi = 3.141592653L;
-constexpr long double kInvTwoPi = 0.15915494312177461L;
-
-// The voice's oscillator value before the pre-filter.
-long double oscillatorValue(const VoiceState& state, const VoiceBlock& block, float bandLimited) {
-  if (block.bandLimited) return 0.5L * bandLimited;
-  if (block.square) return state.m_phase > kPi ? 0.5L : -0.5L;
-  return (kTwoPi - state.m_phase) * kInvTwoPi;
-}
-
-// The pre-filters: the square's negative half is smoothed more than its
-// positive half.
-long double preFilter(VoiceState& state, const VoiceBlock& block, long double osc) {
-  const long double a = (block.square && osc >= 0.0L) ? block.preLowpassSquarePositive : block.preLowpassSmooth;
-  const long double y1 = IIR_FIRlp(state.m_preLowpass, a, osc);
-  return IIR_doIIRhigh(state.m_preHighpass, block.preHighpass, y1);
-}
-
-long double resonance(const VoiceState& state, const VoiceBlock& block) {
-  long double r = block.resoAmt + 0.04f * state.m_accentLevel * block.accK;
-  if (!block.square) r *= 1.1f;
-  return r;
-}
-
-// Accent drivers and the filter envelope (steps shared by both voices).
-void advanceAccentAndFilterEnvelope(VoiceState& state, const VoiceBlock& block) {
-  if (state.m_accentCharge > 0.0L)
-    state.m_accentCharge -= block.accentChargeDecrement;
-  else
-    state.m_accentCharge = 0.0L;
-  if (state.m_accentLevelTarget > 0.0L) state.m_accentLevelTarget -= block.accentTargetDecrement;
-  state.m_accentEnv += (state.m_accentCharge - state.m_accentEnv) * block.accentEnvRate;
-  state.m_accentLevel += (state.m_accentLevelTarget - state.m_accentLevel) * block.accentLevelRate;
-  state.m_filterEnv *= block.decayMul;
-}
-
-void advancePhase(VoiceState& state, const VoiceBlock& block) {
-  state.m_phase += state.m_noteFreq * block.phaseIncrement;
-  if (state.m_phase > kTwoPi) state.m_phase -= kTwoPi;
-}
-
 }  // namespace
 
 void VoiceState::reset() { *this = VoiceState(); }
@@ -85,88 +42,88 @@ VoiceBlock voiceBlockConstants(const VoiceParameters& parameters, const VoiceSta
   block.preLowpassSmooth = 0.7f * k;
   block.preLowpassSquarePositive = 0.125f * k;
   block.preHighpass = 0.0068027f * k;
-  block.phaseIncrement = kTwoPi * block.tuneMul / (4.0L * block.sr);
+  block.phaseIncrement = voicekernel::kTwoPi * block.tuneMul / (4.0L * block.sr);
   block.filterRate = resonantRate(block.sr);
+  block.doubleRates = voicekernel::ratesAreDoubles(block);
   return block;
 }
 
 long double cutoffCoefficient(long double octaves, long double cutBase) {
-  long double x = (octaves + 8.0L) * 32.0L;
-  // The voice keeps C inside -3.75..5.25; hold anything else at the table's
-  // ends rather than read outside it.
-  if (!(x >= 0.0L)) x = 0.0L;
-  if (x > kFunTab2Size - 1) x = kFunTab2Size - 1;
-  int j = static_cast<int>(x);
-  if (j > kFunTab2Size - 2) j = kFunTab2Size - 2;
-  return (funTab2[j] + (x - j) * (funTab2[j + 1] - funTab2[j])) * cutBase;
+  return voicekernel::cutoffCoefficient(octaves, cutBase);
 }
 
 VoiceSample sequencerVoiceAdvance(VoiceState& state, const VoiceBlock& block) {
+  using namespace voicekernel;
   VoiceSample sample;
   sample.noteActive = state.m_noteFreq != 0.0L ? 1.0L : 0.0L;
-
-  // The cutoff sags over a note, faster and deeper when accented.
-  const long double driftTarget = state.m_accentOn ? -1.75f : -1.0f;
-  const long double driftRate = state.m_accentOn ? block.driftRateAccent : block.driftRatePlain;
-  state.m_cutoffDrift += (driftTarget - state.m_cutoffDrift) * driftRate;
-
+  driftStep(state.m_cutoffDrift, state.m_accentOn, block.driftRateAccent, block.driftRatePlain);
   sample.ampTarget = state.m_noteReleased ? 0.0L : 1.0L;
-  sample.ampRate = state.m_noteReleased ? 0.004f : 0.9f;
-  state.m_ampEnv += (sample.ampTarget - state.m_ampEnv) * (state.m_noteReleased ? block.ampRateReleased : block.ampRateOpen);
-
-  state.m_noteLevel += (0.0L - state.m_noteLevel) * block.noteLevelRate;
-  if (state.m_noteLevel < 0.5L) state.m_noteLevel = 0.5L;
-
-  advanceAccentAndFilterEnvelope(state, block);
-
-  // Cutoff in octaves, rounded to double, then its coefficient.
+  sample.ampRate = state.m_noteReleased ? block.ampRateReleased : block.ampRateOpen;
+  approach(state.m_ampEnv, sample.ampTarget, sample.ampRate);
+  noteLevelStep(state.m_noteLevel, block.noteLevelRate);
+  accentChargeStep(state.m_accentCharge, block.accentChargeDecrement);
+  accentTargetStep(state.m_accentLevelTarget, block.accentTargetDecrement);
+  approach(state.m_accentEnv, state.m_accentCharge, block.accentEnvRate);
+  approach(state.m_accentLevel, state.m_accentLevelTarget, block.accentLevelRate);
+  state.m_filterEnv *= block.decayMul;
   const double octaves =
-      static_cast<double>(state.m_cutoffDrift + block.envMod * (state.m_filterEnv - 2.0L) + block.accK * state.m_accentEnv);
-  sample.cutCoef = cutoffCoefficient(octaves, block.cutBase);
-  advancePhase(state, block);
+      sequencerOctaves(state.m_cutoffDrift, state.m_filterEnv, state.m_accentEnv, block.envMod, block.accK);
+  sample.cutCoef = voicekernel::cutoffCoefficient(octaves, block.cutBase);
+  phaseStep(state.m_phase, state.m_noteFreq, block.phaseIncrement);
   return sample;
 }
 
 void sequencerVoiceRelease(VoiceState& state, const VoiceSample& sample) {
   state.m_noteReleased = true;
-  state.m_ampEnv += (sample.ampTarget - state.m_ampEnv) * sample.ampRate;
+  voicekernel::approach(state.m_ampEnv, sample.ampTarget, sample.ampRate);
 }
+
+namespace {
+
+// Oscillator and pre-filters, shared by both voices; only the sequencer
+// voice's oscillator has the note-active factor.
+template <bool Sequencer>
+inline long double oscillatorAndPreFilter(VoiceState& state, const VoiceBlock& block, float bandLimited,
+                                          long double noteActive) {
+  using namespace voicekernel;
+  long double osc = block.bandLimited ? 0.5L * bandLimited : directOscillator(state.m_phase, block.square);
+  if (Sequencer) osc = osc * noteActive;
+  return preFilterStep(state.m_preLowpass.s0, state.m_preHighpass.s0, state.m_preHighpass.s1, state.m_preHighpass.s2,
+                       block.square, block.preLowpassSmooth, block.preLowpassSquarePositive, block.preHighpass, osc);
+}
+
+}  // namespace
 
 double sequencerVoiceOutput(VoiceState& state, const VoiceBlock& block, const VoiceSample& sample,
                             float bandLimited) {
-  const long double osc = oscillatorValue(state, block, bandLimited) * sample.noteActive;
-  const long double y2 = preFilter(state, block, osc);
-  const long double r = resonance(state, block);
-  const long double q = block.square ? 0.992f : 0.9f;
-  const long double y3 =
-      resonantLowpass(state.m_lp3, sample.cutCoef, q * r, y2 * state.m_ampEnv, state.m_noteFreq * block.k, block.filterRate);
-  long double out = y3 * (1.0L + 1.5L * (1.0L - r)) * (1.0L + 3.0L * state.m_accentLevel) * state.m_noteLevel * 0.26666668f;
-  if (!block.square) out *= 1.5L;
-  return dist_dist(out);
+  using namespace voicekernel;
+  const long double y2 = oscillatorAndPreFilter<true>(state, block, bandLimited, sample.noteActive);
+  const long double r =
+      resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
+  const long double y3 = resonantLowpass(state.m_lp3, sample.cutCoef, resonanceWeight(block.square) * r,
+                                         y2 * state.m_ampEnv, state.m_noteFreq * block.k, block.filterRate);
+  return dist_dist(
+      sequencerLevel(y3, r, state.m_accentLevel, state.m_noteLevel, sawFactor(block.square, 1.5f)));
 }
 
 float keyboardVoiceSample(VoiceState& state, const VoiceBlock& block, float bandLimited) {
-  // The click offset left by a key that interrupted a release ramps away.
-  if (state.m_declickOffset != 0.0f) {
-    state.m_declickOffset = static_cast<float>(state.m_declickOffset - state.m_declickStep);
-    if ((state.m_declickStep < 0.0 && state.m_declickOffset >= 0.0f) ||
-        (state.m_declickStep > 0.0 && state.m_declickOffset <= 0.0f))
-      state.m_declickOffset = 0.0f;
-  }
-  advanceAccentAndFilterEnvelope(state, block);
-  const double octaves = static_cast<double>(block.envMod * (state.m_filterEnv - 2.0L) + block.accK * state.m_accentEnv);
-  const long double cutCoef = cutoffCoefficient(octaves, block.cutBase);
-  advancePhase(state, block);
+  using namespace voicekernel;
+  declickStep(state.m_declickOffset, state.m_declickStep);
+  accentChargeStep(state.m_accentCharge, block.accentChargeDecrement);
+  accentTargetStep(state.m_accentLevelTarget, block.accentTargetDecrement);
+  approach(state.m_accentEnv, state.m_accentCharge, block.accentEnvRate);
+  approach(state.m_accentLevel, state.m_accentLevelTarget, block.accentLevelRate);
+  state.m_filterEnv *= block.decayMul;
+  const double octaves = keyboardOctaves(state.m_filterEnv, state.m_accentEnv, block.envMod, block.accK);
+  const long double cutCoef = voicekernel::cutoffCoefficient(octaves, block.cutBase);
+  phaseStep(state.m_phase, state.m_noteFreq, block.phaseIncrement);
 
-  const long double osc = oscillatorValue(state, block, bandLimited);
-  const long double y2 = preFilter(state, block, osc);
-  const long double r = resonance(state, block);
-  const long double q = block.square ? 0.992f : 0.9f;
-  const long double y3 = resonantLowpass(state.m_lp3, cutCoef, q * r, y2, state.m_noteFreq * block.k, block.filterRate);
-  long double out = y3 * (1.0L + 1.5L * (1.0L - r)) * (1.0L + 3.0L * state.m_accentLevel);
-  // The keyboard saw ignores the output droop; the square keeps whatever
-  // level the sequencer voice last left.
-  out = block.square ? out * state.m_noteLevel * 0.26666668f : out * 0.26666668f * 1.5L;
+  const long double y2 = oscillatorAndPreFilter<false>(state, block, bandLimited, 1.0L);
+  const long double r =
+      resonanceOf(state.m_accentLevel, block.resoAmt, block.accK, sawFactor(block.square, 1.1f));
+  const long double y3 = resonantLowpass(state.m_lp3, cutCoef, resonanceWeight(block.square) * r, y2,
+                                         state.m_noteFreq * block.k, block.filterRate);
+  const long double out = keyboardLevel(y3, r, state.m_accentLevel, state.m_noteLevel, block.square);
   const float result = static_cast<float>((dist_dist(out) + state.m_declickOffset) * state.m_keyFadeGain);
   state.m_lastOutput = result;
   return result;

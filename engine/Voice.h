@@ -83,6 +83,10 @@ struct VoiceBlock {
   long double preLowpassSmooth = 0.0L, preLowpassSquarePositive = 0.0L, preHighpass = 0.0L;
   long double phaseIncrement = 0.0L;  // phase advance per unit of note frequency
   ResonantRate filterRate;
+  // The rates above that k scales, k, envMod and accK are all exactly
+  // doubles (at 44100 Hz and its power-of-two multiples): the block
+  // renderer may then multiply with doubles. False is always safe.
+  bool doubleRates = false;
 };
 
 // sr: the rendering rate; bandLimitedRate: the oscillator buffer is filled
@@ -103,7 +107,8 @@ struct VoiceSample {
 // drivers, cutoff and phase.
 VoiceSample sequencerVoiceAdvance(VoiceState& state, const VoiceBlock& block);
 // The gate closing inside a sample: release and one more amplitude step
-// toward this sample's target, without k.
+// toward this sample's target at this sample's rate (scaled by k like every
+// rate, so the release takes the same time at every sample rate).
 void sequencerVoiceRelease(VoiceState& state, const VoiceSample& sample);
 // Sequencer voice, from the oscillator to the waveshaper. `bandLimited` is
 // this sample of the oscillator buffer (ignored unless block.bandLimited).
@@ -113,6 +118,33 @@ double sequencerVoiceOutput(VoiceState& state, const VoiceBlock& block, const Vo
 // Keyboard voice: one whole sample including the click offset and the key
 // fade gain; the result is also stored in m_lastOutput.
 float keyboardVoiceSample(VoiceState& state, const VoiceBlock& block, float bandLimited);
+
+// A run of samples that nothing interrupts (no step start, key, oscillator
+// chunk boundary or end of a fade). The engine loop hands the voice whole
+// runs, so the voice can keep its extended-precision values in registers
+// for the run instead of storing them after every sample. A run gives the
+// same bits as its samples one by one through the functions above.
+struct VoiceRun {
+  static constexpr int kMaxLength = 32;
+  int length = 0;  // 1..kMaxLength
+  // Sequencer voice: the first sample whose gate test closes the gate (from
+  // there on every sample takes the gate's extra release step); length when
+  // it stays open through the run.
+  int gateFrom = 0;
+  // Keyboard voice: the samples after which m_noteFreq still glides by
+  // m_slideFactor; m_slideFactor is 1 after them.
+  int glideSamples = 0;
+  const float* bandLimited = nullptr;  // the oscillator buffer's samples, when block.bandLimited
+  const double* gain = nullptr;        // per sample: the stop fade, or the key fade gain
+  float* out = nullptr;
+};
+
+// The sequencer voice over a run, gate test included: out[j] = voice *
+// gain[j], m_noteFreq glides by m_slideFactor after every sample.
+void sequencerVoiceRun(VoiceState& state, const VoiceBlock& block, const VoiceRun& run);
+// The keyboard voice over a run (keyboardVoiceSample with m_keyFadeGain =
+// gain[j]), the glide included.
+void keyboardVoiceRun(VoiceState& state, const VoiceBlock& block, const VoiceRun& run);
 
 // Cutoff in octaves to the resonant low-pass coefficient: interpolated
 // 2^C times the block's cutoff base. C outside the table is held at its

@@ -1,9 +1,9 @@
 // The host's audio callback: engine, host tempo, distortion with its two
 // crossfades, delay and the smoothed output volume, in that order.
+#include <xmmintrin.h>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <xmmintrin.h>
 
 #include "editorbridge/Krennet3Editor.h"
 #include "plugin/Tolvane.h"
@@ -84,9 +84,9 @@ void Tolvane::renderEngine(float**, float** outputs, int frames) {
 }
 
 bool Tolvane::engineTransport(TransportInfo& info) {
-  const VstTimeInfo* time = getTimeInfo(kVstTransportChanged | kVstTransportPlaying | kVstTransportCycleActive |
-                                        kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid |
-                                        kVstTimeSigValid);
+  const VstTimeInfo* time =
+      getTimeInfo(kVstTransportChanged | kVstTransportPlaying | kVstTransportCycleActive | kVstPpqPosValid |
+                  kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid);
   if (!time) return false;
   info.sampleRate = time->sampleRate;
   info.ppq = time->ppqPos;
@@ -116,7 +116,9 @@ void Tolvane::renderLowRate(float** outputs, int frames) {
   // is read back at the host rate with linear interpolation. Blocks larger
   // than announced are rendered in pieces that fit the buffer.
   const double ratio = m_sampleRate > 0.0f ? kEngineRate / m_sampleRate : 1.0;
-  const int piece = std::max(1, std::min(frames, m_lowRateCapacity > 0 ? static_cast<int>(m_lowRateCapacity / std::ceil(ratio)) : 0));
+  const int piece = std::max(
+      1,
+      std::min(frames, m_lowRateCapacity > 0 ? static_cast<int>(m_lowRateCapacity / std::ceil(ratio)) : 0));
   float* buffer = m_lowRateBuffer.get();
   for (int start = 0; start < frames; start += piece) {
     const int n = std::min(piece, frames - start);
@@ -131,7 +133,8 @@ void Tolvane::renderLowRate(float** outputs, int frames) {
     for (int i = 0; i < n; ++i) {
       const double p = i * ratio;
       const int k = std::min(static_cast<int>(p), count - 1);
-      const float value = k + 1 < count ? static_cast<float>(buffer[k] + (p - k) * (buffer[k + 1] - buffer[k])) : buffer[k];
+      const float value =
+          k + 1 < count ? static_cast<float>(buffer[k] + (p - k) * (buffer[k + 1] - buffer[k])) : buffer[k];
       outputs[0][start + i] = value;
       outputs[1][start + i] = value;
     }
@@ -169,7 +172,8 @@ void Tolvane::processDistortionStage(float** outputs, int frames) {
   for (int start = 0; start < frames; start += segmentLength) {
     const int count = std::min(segmentLength, frames - start);
     float* segment[2] = {outputs[0] + start, outputs[1] + start};
-    if (algorithmChange) std::memcpy(m_crossfadeA.get(), segment[0], sizeof(float) * static_cast<size_t>(count));
+    if (algorithmChange)
+      std::memcpy(m_crossfadeA.get(), segment[0], sizeof(float) * static_cast<size_t>(count));
     if (toggled)
       processCrossfade(segment, count, start, frames);
     else
@@ -217,11 +221,29 @@ void Tolvane::processCrossfade2(float** segment, int count, int start, int frame
 }
 
 void Tolvane::processGlobalVolume(float** outputs, int frames) {
-  // The smoother advances twice per frame, once per channel.
+  // The smoother advances twice per frame, once per channel. Once a step
+  // leaves it where it was it has reached its fixed point for this target
+  // and stays there, so the rest of the block takes one constant gain. The
+  // volume and gain are read once per block.
   float* left = outputs[0];
   float* right = outputs[1];
-  for (int i = 0; i < frames; ++i) {
-    left[i] = m_volumeSmoother.process(m_volume) * m_globalGain * left[i];
-    right[i] = m_volumeSmoother.process(m_volume) * m_globalGain * right[i];
+  CParamSmooth smoother = m_volumeSmoother;
+  const float target = m_volume, globalGain = m_globalGain;
+  int i = 0;
+  for (; i < frames; ++i) {
+    const float before = smoother.z;
+    left[i] = smoother.process(target) * globalGain * left[i];
+    const bool settled = smoother.z == before;
+    right[i] = smoother.process(target) * globalGain * right[i];
+    if (settled) {
+      ++i;
+      break;
+    }
   }
+  const float gain = smoother.z * globalGain;
+  for (; i < frames; ++i) {
+    left[i] = gain * left[i];
+    right[i] = gain * right[i];
+  }
+  m_volumeSmoother = smoother;
 }

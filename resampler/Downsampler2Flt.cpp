@@ -49,10 +49,23 @@ inline float Downsampler2Flt::run_branch_b(float x, const float* c, float* xs, f
 void Downsampler2Flt::downsample_block(float dest[], const float src[], int nbr_spl) noexcept {
   assert(dest != nullptr && src != nullptr);
   assert(nbr_spl > 0);
+  // The state in locals for the block: dest may not point into this
+  // object, but the compiler cannot know that and would store and reload
+  // every section's state after each output.
+  float c[kNbrCoefs], xs[kNbrCoefs], ys[kNbrCoefs];
+  for (int i = 0; i < kNbrCoefs; ++i) {
+    c[i] = _coef[i];
+    xs[i] = _x[i];
+    ys[i] = _y[i];
+  }
   for (int m = 0; m < nbr_spl; ++m) {
-    const float a = run_branch_a(src[2 * m + 1], _coef, _x, _y);
-    const float b = run_branch_b(src[2 * m], _coef, _x, _y);
+    const float a = run_branch_a(src[2 * m + 1], c, xs, ys);
+    const float b = run_branch_b(src[2 * m], c, xs, ys);
     dest[m] = a + b;
+  }
+  for (int i = 0; i < kNbrCoefs; ++i) {
+    _x[i] = xs[i];
+    _y[i] = ys[i];
   }
   flush_denormals();
 }

@@ -1,5 +1,7 @@
 #include "resampler/InterpPack.h"
 
+#include <xmmintrin.h>
+
 namespace rspl {
 
 InterpPack::InterpPack() noexcept {
@@ -31,9 +33,20 @@ inline float InterpPack::interp_one(const Phase<N> (&phase_arr)[kNbrPhases], con
   const Phase<N>& ph = phase_arr[frac >> 26];
   const float q = static_cast<float>(frac & 0x3FFFFFFu) * (1.0f / 67108864.0f);
   const float* src = table + index - (N / 2 - 1);
+  // The tap products four at a time (each lane rounds exactly as the scalar
+  // (c + d * q) * s does), then their sum in tap order, one add after the
+  // other as a scalar loop adds them: the same bits, in fewer instructions.
+  static_assert(N % 4 == 0, "taps in groups of four");
+  alignas(16) float products[N];
+  const __m128 qv = _mm_set1_ps(q);
+  for (int t = 0; t < N; t += 4) {
+    const __m128 c = _mm_loadu_ps(ph.coef + t);
+    const __m128 d = _mm_loadu_ps(ph.dif + t);
+    _mm_store_ps(products + t, _mm_mul_ps(_mm_add_ps(c, _mm_mul_ps(d, qv)), _mm_loadu_ps(src + t)));
+  }
   float sum = 0.0f;
   for (int t = 0; t < N; ++t) {
-    sum += (ph.coef[t] + ph.dif[t] * q) * src[t];
+    sum += products[t];
   }
   return sum;
 }

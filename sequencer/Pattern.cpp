@@ -6,16 +6,6 @@ Pattern::Pattern(int n) : nbStep(std::clamp(n, 1, kMaxSteps)), name("Default") {
   for (int i = 0; i < kMaxSteps; ++i) steps[static_cast<size_t>(i)].timeStart = i * kStepBeats;
 }
 
-Step* Pattern::getStep(int index) {
-  if (index < 0 || index >= nbStep) return nullptr;
-  return &steps[static_cast<size_t>(index)];
-}
-
-const Step* Pattern::getStep(int index) const {
-  if (index < 0 || index >= nbStep) return nullptr;
-  return &steps[static_cast<size_t>(index)];
-}
-
 void Pattern::setStepNote(int note, int index) {
   if (Step* step = getStep(index)) step->setNote(note);
 }

@@ -15,9 +15,14 @@ class Pattern {
 
   explicit Pattern(int n = 16);
 
-  // The step, or null when index is outside 0..nbStep-1.
-  Step* getStep(int index);
-  const Step* getStep(int index) const;
+  // The step, or null when index is outside 0..nbStep-1. Inline: the
+  // engine loop asks every sample.
+  Step* getStep(int index) {
+    return index < 0 || index >= nbStep ? nullptr : &steps[static_cast<size_t>(index)];
+  }
+  const Step* getStep(int index) const {
+    return index < 0 || index >= nbStep ? nullptr : &steps[static_cast<size_t>(index)];
+  }
 
   // Value first, index second; an index outside 0..nbStep-1 is ignored.
   void setStepNote(int note, int index);

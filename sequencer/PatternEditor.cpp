@@ -1,8 +1,8 @@
 #include "sequencer/PatternEditor.h"
 
-#include <cstdlib>
 #include <ctime>
 
+#include "engine/RandomSequence.h"
 #include "engine/Tables.h"
 
 namespace {
@@ -16,8 +16,8 @@ constexpr int kRandomFlagThreshold = 75;
 constexpr int kWaveformRange = 12;
 constexpr int kWaveformThreshold = 5;
 
-int randomNote() { return kRandomNoteBase + random(kRandomNoteRange); }
-bool randomFlag() { return random(100) > kRandomFlagThreshold; }
+int randomNote(RandomSequence& r) { return kRandomNoteBase + random(r, kRandomNoteRange); }
+bool randomFlag(RandomSequence& r) { return random(r, 100) > kRandomFlagThreshold; }
 
 // Seed from the wall clock plus the generator's counter, so two requests in
 // the same second still differ. The counter is taken and advanced in one
@@ -124,15 +124,15 @@ void PatternEditor::processRandomize(int index) {
   if (!m_seq.m_currentPattern) return;
   Pattern* pattern = target(index);
   if (!pattern) return;
-  std::srand(nextSeed(s_patternCounter, 1));
+  RandomSequence r(nextSeed(s_patternCounter, 1));
   const int n = pattern->getNBStep();
   for (int i = 0; i < n; ++i) {
     // One step at a time, note before accent before slide: the order of the
     // draws decides which pattern a seed gives.
     Step& step = *pattern->getStep(i);
-    step.note = randomNote();
-    step.accent = randomFlag();
-    step.slide = randomFlag();
+    step.note = randomNote(r);
+    step.accent = randomFlag(r);
+    step.slide = randomFlag(r);
   }
   contentReplaced(pattern);
   notifyEdited();
@@ -142,19 +142,19 @@ void PatternEditor::patternRandom3(int what, int index) {
   if (!m_seq.m_currentPattern) return;
   Pattern* pattern = target(index);
   if (!pattern) return;
-  std::srand(nextSeed(s_partCounter, 1));
+  RandomSequence r(nextSeed(s_partCounter, 1));
   const int n = pattern->getNBStep();
   for (int i = 0; i < n; ++i) {
     Step& step = *pattern->getStep(i);
     switch (what) {
       case 0:
-        step.note = randomNote();
+        step.note = randomNote(r);
         break;
       case 1:
-        step.slide = randomFlag();
+        step.slide = randomFlag(r);
         break;
       case 2:
-        step.accent = randomFlag();
+        step.accent = randomFlag(r);
         break;
       default:
         break;
@@ -165,9 +165,9 @@ void PatternEditor::patternRandom3(int what, int index) {
 }
 
 void PatternEditor::randomParameters(ParameterSetter& setter, uintptr_t instanceAddress) {
-  std::srand(nextSeed(s_parameterCounter, instanceAddress));
+  RandomSequence r(nextSeed(s_parameterCounter, instanceAddress));
   for (int index = kFirstSoundParameter; index <= kLastSoundParameter; ++index)
-    setter.setParameter(index, static_cast<float>(random(100)) / 100.0f);
-  setter.setParameter(kWaveformParameter, random(kWaveformRange) > kWaveformThreshold ? 1.0f : 0.0f);
+    setter.setParameter(index, static_cast<float>(random(r, 100)) / 100.0f);
+  setter.setParameter(kWaveformParameter, random(r, kWaveformRange) > kWaveformThreshold ? 1.0f : 0.0f);
   notifyEdited();
 }

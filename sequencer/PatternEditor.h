@@ -10,7 +10,9 @@
 //
 // Threads: everything here runs on the editor bridge's timer thread, except
 // processRandomize(-1), which the audio thread runs at a block start after
-// PatternRandom1(-1) asked for it. Nothing allocates.
+// PatternRandom1(-1) asked for it. Nothing allocates, and the randomisers
+// draw from a RandomSequence of their own rather than the C library's
+// rand(), which takes a lock.
 #pragma once
 
 #include <atomic>

@@ -16,8 +16,9 @@ Scenarios (every one from the construction reset):
     note event (as in the second block of a note), once, for the whole run;
   * the gate closes at sample G: from that sample on the gate test fires on
     every sample (its condition stays true until the next step), each time
-    giving the amplitude envelope one more step without k toward the target
-    of that sample;
+    giving the amplitude envelope one more step toward the target of that
+    sample at its rate times k (so the release lasts as long in seconds at
+    every rate);
   * an accented step sets the accent drivers as the step event does;
   * a rest is a step event with note 0 (after a note held with the gate
     open, so the rest itself releases the envelope);
@@ -243,7 +244,7 @@ class Voice:
         cut = self.accent_and_filter(b, True)
         if gate_closed:
             self.released = True
-            self.amp_env += (amp_target - self.amp_env) * amp_rate
+            self.amp_env += (amp_target - self.amp_env) * amp_rate * k
         osc = self.oscillator(b) * note_active
         y3, r = self.filters(b, cut, osc, self.amp_env)
         out = y3 * (1.0 + 1.5 * (1.0 - r)) * (1.0 + 3.0 * self.acc_level) * self.note_level \
