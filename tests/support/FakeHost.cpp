@@ -2,28 +2,37 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <stdexcept>
 
 namespace vornix::test {
+
+const float kDefaultParams[29] = {
+    1.0f, 0.0f, 0.5f, 0.09375f,
+    0.919375f, 0.170625f, 0.9f, 0.304375f,  // bits 0x3F6B5C29, 0x3E2EB852, 0x3F666666, 0x3E9BD70A
+    0.5f, 0.0f, 15.0f / 63.0f,  // gate, groove, 16 steps
+    1.0f, 0.0f, 1.0f, 0.0f,     // AUTO, slide, antialias, pattern 0
+    0.0f, 1.0f, 0.0f, 0.5f, 0.3f, 0.3f, 0.5f,  // delay off, synced, no ping-pong, time .. filt
+    0.0f, 0.0f, 0.0f, 0.5f,  // distortion off, Overdrive, prm1, prm2
+    0.0f, 80.0f / 260.0f, 0.0f};  // host sync, 120 BPM, not recording
+
 namespace {
 
 using PluginEntry = AEffect* (VST_CALL*)(audioMasterCallback);
 
-// The module is loaded once per test process and never unloaded: hosts
+// The module is loaded once per test process and never unloaded, as hosts
 // commonly keep a plug-in library mapped for the life of the process.
 PluginEntry pluginEntry() {
   static PluginEntry entry = [] {
     void* module = dlopen(VORNIX_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-      std::fprintf(stderr, "cannot load %s: %s\n", VORNIX_PLUGIN_PATH, dlerror());
-      std::abort();
-    }
-    void* symbol = dlsym(module, "VSTPluginMain");
+    void* symbol = module ? dlsym(module, "VSTPluginMain") : nullptr;
     if (symbol == nullptr) {
-      std::fprintf(stderr, "%s exports no VSTPluginMain\n", VORNIX_PLUGIN_PATH);
+      std::fprintf(stderr, "no VSTPluginMain in %s: %s\n", VORNIX_PLUGIN_PATH, dlerror());
       std::abort();
     }
     PluginEntry found;
@@ -34,209 +43,244 @@ PluginEntry pluginEntry() {
   return entry;
 }
 
-// Live instances by record, and the host that is inside VSTPluginMain right
-// now (the plug-in calls back before its record reaches us).
-std::map<AEffect*, FakeHost*>& hostsByEffect() {
-  static std::map<AEffect*, FakeHost*> hosts;
-  return hosts;
-}
+// Live instances by record, and the host inside VSTPluginMain right now (the
+// plug-in calls back before its record reaches us).
+std::map<AEffect*, FakeHost*> g_hosts;
 FakeHost* g_creating = nullptr;
 
 }  // namespace
 
-FakeHost::FakeHost() : FakeHost(Options{}) {}
-
-FakeHost::FakeHost(const Options& options)
-    : m_options(options), m_sampleRate(options.sampleRate), m_blockSize(options.blockSize) {
-  stopTransport(120.0);
+FakeHost::FakeHost(const Options& options) : m_options(options) {
+  stop();
   g_creating = this;
   m_effect = pluginEntry()(&FakeHost::callback);
   g_creating = nullptr;
   if (m_effect == nullptr) return;
-  hostsByEffect()[m_effect] = this;
-  if (options.openAndConfigure) {
-    dispatch(effOpen);
-    setSampleRate(options.sampleRate);
-    setBlockSize(options.blockSize);
-  }
+  g_hosts[m_effect] = this;
+  dispatch(effOpen);
+  setSampleRate(options.sampleRate);
+  setBlockSize(options.blockSize);
 }
 
-FakeHost::~FakeHost() {
-  if (m_effect != nullptr) close();
-}
+FakeHost::~FakeHost() { close(); }
 
 VstIntPtr FakeHost::close() {
   if (m_effect == nullptr) return 0;
-  AEffect* effect = m_effect;
-  VstIntPtr result = effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
-  hostsByEffect().erase(effect);
+  const VstIntPtr result = dispatch(effClose);
+  g_hosts.erase(m_effect);
   m_effect = nullptr;
   return result;
 }
 
-VstIntPtr FakeHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                             float opt) {
+VstIntPtr FakeHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
   return m_effect->dispatcher(m_effect, opcode, index, value, ptr, opt);
 }
 
-void FakeHost::setParameter(int index, float value) {
-  m_effect->setParameter(m_effect, index, value);
-}
-
-float FakeHost::getParameter(int index) { return m_effect->getParameter(m_effect, index); }
-
-std::string FakeHost::queryString(VstInt32 opcode, VstInt32 index, VstIntPtr* answer) {
-  // Far larger than any limit of the interface, so that a plug-in writing
-  // a long literal text whole cannot corrupt the test.
-  char text[512];
-  std::memset(text, 0, sizeof(text));
-  std::strcpy(text, kUntouched);
-  VstIntPtr result = dispatch(opcode, index, 0, text);
+std::string FakeHost::text(VstInt32 opcode, VstInt32 index, VstIntPtr* answer) {
+  // Far larger than any limit of the interface, so that a plug-in writing a
+  // long literal whole cannot corrupt the test.
+  char buffer[512] = {};
+  std::strcpy(buffer, kUntouched);
+  const VstIntPtr result = dispatch(opcode, index, 0, buffer);
   if (answer != nullptr) *answer = result;
-  text[sizeof(text) - 1] = '\0';
-  return text;
-}
-
-std::string FakeHost::parameterName(int index) { return queryString(effGetParamName, index); }
-std::string FakeHost::parameterLabel(int index) { return queryString(effGetParamLabel, index); }
-std::string FakeHost::parameterDisplay(int index) {
-  return queryString(effGetParamDisplay, index);
+  buffer[sizeof(buffer) - 1] = '\0';
+  return buffer;
 }
 
 std::vector<uint8_t> FakeHost::getChunk(bool preset) {
   void* data = nullptr;
-  VstIntPtr size = dispatch(effGetChunk, preset ? 1 : 0, 0, &data);
+  const VstIntPtr size = dispatch(effGetChunk, preset ? 1 : 0, 0, &data);
   if (size <= 0 || data == nullptr) return {};
   const auto* bytes = static_cast<const uint8_t*>(data);
   return std::vector<uint8_t>(bytes, bytes + size);
 }
 
-VstIntPtr FakeHost::setChunk(const std::vector<uint8_t>& bytes, bool preset) {
-  // Hand over a private copy, as a host does with its own buffer, so that
-  // a plug-in keeping the pointer would show up under the sanitizers.
-  std::vector<uint8_t> copy(bytes);
-  return setChunk(copy.data(), static_cast<VstIntPtr>(copy.size()), preset);
-}
-
-VstIntPtr FakeHost::setChunk(const uint8_t* bytes, VstIntPtr size, bool preset) {
-  return dispatch(effSetChunk, preset ? 1 : 0, size, const_cast<uint8_t*>(bytes));
+VstIntPtr FakeHost::setChunk(std::vector<uint8_t> bytes, bool preset) {
+  return dispatch(effSetChunk, preset ? 1 : 0, static_cast<VstIntPtr>(bytes.size()), bytes.data());
 }
 
 void FakeHost::setSampleRate(float rate) {
-  if (rate > 0.0f) m_sampleRate = rate;
+  if (rate > 0.0f) m_options.sampleRate = rate;
   dispatch(effSetSampleRate, 0, 0, nullptr, rate);
 }
 
-void FakeHost::setBlockSize(int frames) {
-  if (frames > 0) m_blockSize = frames;
-  dispatch(effSetBlockSize, 0, frames);
-}
-
-void FakeHost::playTransport(double tempo) {
+void FakeHost::play(double tempo, double ppq) {
   m_timeInfoAvailable = true;
   m_timeInfo = VstTimeInfo{};
-  m_timeInfo.sampleRate = m_sampleRate;
   m_timeInfo.tempo = tempo;
-  m_timeInfo.timeSigNumerator = 4;
-  m_timeInfo.timeSigDenominator = 4;
-  m_timeInfo.flags = kVstTransportChanged | kVstTransportPlaying | kVstPpqPosValid |
-                     kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
+  m_timeInfo.timeSigNumerator = m_timeInfo.timeSigDenominator = 4;
+  m_timeInfo.flags = kVstTransportChanged | kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid |
+                     kVstBarsValid | kVstTimeSigValid;
+  relocate(ppq);
 }
 
-void FakeHost::stopTransport(double tempo) {
+void FakeHost::stop(double tempo) {
   const bool wasPlaying = (m_timeInfo.flags & kVstTransportPlaying) != 0;
   m_timeInfoAvailable = true;
-  m_timeInfo.sampleRate = m_sampleRate;
   m_timeInfo.tempo = tempo;
-  m_timeInfo.timeSigNumerator = 4;
-  m_timeInfo.timeSigDenominator = 4;
+  m_timeInfo.timeSigNumerator = m_timeInfo.timeSigDenominator = 4;
   m_timeInfo.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid |
                      (wasPlaying ? kVstTransportChanged : 0);
 }
 
-void FakeHost::advanceTransport(int frames) {
-  // The transport-changed flag is only reported for the block in which the
-  // state changed.
-  m_timeInfo.flags &= ~kVstTransportChanged;
-  if ((m_timeInfo.flags & kVstTransportPlaying) == 0) return;
-  m_timeInfo.samplePos += frames;
-  m_timeInfo.ppqPos += frames * m_timeInfo.tempo / (60.0 * m_timeInfo.sampleRate);
+void FakeHost::relocate(double ppq) {
+  m_timeInfo.ppqPos = ppq;
+  m_timeInfo.samplePos = ppq * 60.0 * m_options.sampleRate / m_timeInfo.tempo;
+  m_timeInfo.flags |= kVstTransportChanged;
 }
 
-void FakeHost::process(int frames, bool nullInputs) {
-  const size_t n = frames > 0 ? static_cast<size_t>(frames) : 0;
-  m_left.assign(n, kUnwritten);
-  m_right.assign(n, kUnwritten);
-  m_silentInput.assign(n + 1, 0.0f);
-  float* outputs[2] = {m_left.data(), m_right.data()};
-  float* inputs[2] = {m_silentInput.data(), m_silentInput.data()};
-  m_timeInfo.sampleRate = m_sampleRate;
-  m_effect->processReplacing(m_effect, nullInputs ? nullptr : inputs, outputs, frames);
-  advanceTransport(frames);
-  ++m_blockCounter;
-}
-
-VstIntPtr VST_CALL FakeHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                      VstIntPtr value, void* ptr, float opt) {
-  FakeHost* host = nullptr;
-  auto found = hostsByEffect().find(effect);
-  if (found != hostsByEffect().end()) {
-    host = found->second;
-  } else {
-    host = g_creating;
+void FakeHost::sendMidi(const std::vector<MidiIn>& messages) {
+  std::vector<VstMidiEvent> events(messages.size());
+  // VstEvents declares two pointers; the host allocates as many as it sends.
+  std::vector<uint8_t> storage(sizeof(VstEvents) + std::max<size_t>(messages.size(), 2) * sizeof(VstEvent*));
+  auto* list = reinterpret_cast<VstEvents*>(storage.data());
+  list->numEvents = static_cast<VstInt32>(messages.size());
+  for (size_t i = 0; i < messages.size(); ++i) {
+    VstMidiEvent& e = events[i];
+    e.type = kVstMidiType;
+    e.byteSize = sizeof(VstMidiEvent);
+    e.deltaFrames = messages[i].deltaFrames;
+    e.flags = kVstMidiEventIsRealtime;
+    e.midiData[0] = static_cast<char>(messages[i].status);
+    e.midiData[1] = static_cast<char>(messages[i].data1);
+    e.midiData[2] = static_cast<char>(messages[i].data2);
+    list->events[i] = reinterpret_cast<VstEvent*>(&e);
   }
-  if (host == nullptr) {
-    // A call from an instance that no FakeHost owns: answer as a 2.4 host
-    // that supports nothing.
-    return opcode == audioMasterVersion ? 2400 : 0;
-  }
-  return host->answer(opcode, index, value, ptr, opt);
+  dispatch(effProcessEvents, 0, 0, list);
 }
 
-VstIntPtr FakeHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                           float opt) {
-  (void)value;
+void FakeHost::render(int frames, int blocks, bool nullInputs) {
+  for (int b = 0; b < blocks; ++b) {
+    const size_t start = m_left.size();
+    m_blockStart = static_cast<int64_t>(start);
+    m_left.resize(start + frames, kUnwritten);
+    m_right.resize(start + frames, kUnwritten);
+    std::vector<float> silence(frames + 1, 0.0f);
+    float* outputs[2] = {m_left.data() + start, m_right.data() + start};
+    float* inputs[2] = {silence.data(), silence.data()};
+    m_timeInfo.sampleRate = m_options.sampleRate;
+    m_effect->processReplacing(m_effect, nullInputs ? nullptr : inputs, outputs, frames);
+    // The transport-changed flag is reported only for the block in which the
+    // state changed.
+    m_timeInfo.flags &= ~kVstTransportChanged;
+    if (m_timeInfo.flags & kVstTransportPlaying) {
+      m_timeInfo.samplePos += frames;
+      m_timeInfo.ppqPos += frames * m_timeInfo.tempo / (60.0 * m_options.sampleRate);
+    }
+    ++m_blocks;
+  }
+}
+
+void FakeHost::renderFrames(int64_t frames, int blockFrames) {
+  for (; frames > 0; frames -= blockFrames) render(static_cast<int>(std::min<int64_t>(frames, blockFrames)));
+}
+
+bool FakeHost::allFinite() const {
+  auto finite = [](float s) { return std::isfinite(s); };
+  return std::all_of(m_left.begin(), m_left.end(), finite) && std::all_of(m_right.begin(), m_right.end(), finite);
+}
+
+std::vector<HeardMidi> FakeHost::noteOns() const {
+  std::vector<HeardMidi> out;
+  std::copy_if(m_sent.begin(), m_sent.end(), std::back_inserter(out), [](const HeardMidi& m) { return m.on(); });
+  return out;
+}
+
+std::vector<int> FakeHost::keysStillOn() const {
+  bool held[128] = {};
+  for (const HeardMidi& m : m_sent) {
+    if (m.on() || m.off()) held[m.key & 0x7F] = m.on();
+  }
+  std::vector<int> keys;
+  for (int k = 0; k < 128; ++k) {
+    if (held[k]) keys.push_back(k);
+  }
+  return keys;
+}
+
+std::optional<HeardMidi> FakeHost::firstOffAfter(int key, int64_t from) const {
+  for (const HeardMidi& m : m_sent) {
+    if (m.off() && m.key == key && m.at >= from) return m;
+  }
+  return std::nullopt;
+}
+
+void FakeHost::checkWindow(int64_t from, int64_t length) const {
+  if (from < 0 || length <= 0 || from + length > frames()) throw std::out_of_range("window outside the recording");
+}
+
+double FakeHost::rms(int64_t from, int64_t length) const {
+  checkWindow(from, length);
+  double sum = 0.0;
+  for (int64_t i = from; i < from + length; ++i) sum += double(m_left[i]) * m_left[i];
+  return std::sqrt(sum / static_cast<double>(length));
+}
+
+double FakeHost::peak(int64_t from, int64_t length) const {
+  checkWindow(from, length);
+  double p = 0.0;
+  for (int64_t i = from; i < from + length; ++i) p = std::max(p, double(std::fabs(m_left[i])));
+  return p;
+}
+
+double FakeHost::period(int64_t from, int64_t length, int minLag, int maxLag) const {
+  checkWindow(from, length);
+  const float* x = m_left.data() + from;
+  const int n = static_cast<int>(length);
+  std::vector<double> values(maxLag + 2, 0.0);
+  for (int lag = minLag - 1; lag <= maxLag + 1; ++lag) {
+    double xy = 0.0, xx = 0.0, yy = 0.0;
+    for (int i = 0; i + lag < n; ++i) {
+      xy += double(x[i]) * x[i + lag];
+      xx += double(x[i]) * x[i];
+      yy += double(x[i + lag]) * x[i + lag];
+    }
+    values[lag] = (xx > 0.0 && yy > 0.0) ? xy / std::sqrt(xx * yy) : 0.0;
+  }
+  const int best = static_cast<int>(std::max_element(values.begin() + minLag, values.begin() + maxLag + 1) -
+                                    values.begin());
+  // Parabola through the peak and its neighbours.
+  const double a = values[best - 1], b = values[best], c = values[best + 1];
+  const double denom = a - 2.0 * b + c;
+  return best + std::clamp(denom != 0.0 ? 0.5 * (a - c) / denom : 0.0, -0.5, 0.5);
+}
+
+VstIntPtr VST_CALL FakeHost::callback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) {
+  const auto found = g_hosts.find(effect);
+  FakeHost* host = found != g_hosts.end() ? found->second : g_creating;
+  // A call from an instance no FakeHost owns: a 2.4 host that supports nothing.
+  if (host == nullptr) return opcode == audioMasterVersion ? 2400 : 0;
+  return host->answer(opcode, ptr);
+}
+
+VstIntPtr FakeHost::answer(VstInt32 opcode, void* ptr) {
   switch (opcode) {
     case audioMasterVersion:
       return m_options.hostVersion;
     case audioMasterGetTime:
-      ++m_getTimeCount;
-      if (!m_timeInfoAvailable) return 0;
-      return reinterpret_cast<VstIntPtr>(&m_timeInfo);
+      return m_timeInfoAvailable ? reinterpret_cast<VstIntPtr>(&m_timeInfo) : 0;
     case audioMasterProcessEvents: {
       const auto* events = static_cast<const VstEvents*>(ptr);
-      if (events == nullptr) return 0;
-      for (int i = 0; i < events->numEvents; ++i) {
-        const VstEvent* event = events->events[i];
-        if (event == nullptr || event->type != kVstMidiType) continue;
-        const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
-        m_sentMidi.push_back({m_blockCounter, midi->deltaFrames,
-                              static_cast<uint8_t>(midi->midiData[0]),
-                              static_cast<uint8_t>(midi->midiData[1]),
-                              static_cast<uint8_t>(midi->midiData[2])});
+      for (int i = 0; events != nullptr && i < events->numEvents; ++i) {
+        const auto* midi = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
+        if (midi == nullptr || midi->type != kVstMidiType) continue;
+        const auto byte = [&](int k) { return static_cast<uint8_t>(midi->midiData[k]); };
+        m_sent.push_back({m_blockStart + midi->deltaFrames, m_blocks, midi->deltaFrames, byte(0), byte(1), byte(2)});
       }
       return 1;
     }
-    case audioMasterAutomate:
-      m_automation.push_back({index, opt});
-      return 0;
-    case audioMasterUpdateDisplay:
-      ++m_updateDisplayCount;
-      return 1;
     case audioMasterGetSampleRate:
-      return static_cast<VstIntPtr>(m_sampleRate);
+      return static_cast<VstIntPtr>(m_options.sampleRate);
     case audioMasterGetBlockSize:
-      return m_blockSize;
+      return m_options.blockSize;
     default:
       return 0;
   }
 }
 
 float chunkFloat(const std::vector<uint8_t>& chunk, size_t offset) {
-  uint32_t bits = static_cast<uint32_t>(chunk.at(offset)) |
-                  static_cast<uint32_t>(chunk.at(offset + 1)) << 8 |
-                  static_cast<uint32_t>(chunk.at(offset + 2)) << 16 |
-                  static_cast<uint32_t>(chunk.at(offset + 3)) << 24;
+  uint32_t bits = 0;
+  for (int i = 0; i < 4; ++i) bits |= static_cast<uint32_t>(chunk.at(offset + i)) << (8 * i);
   float value;
   std::memcpy(&value, &bits, sizeof(value));
   return value;
@@ -246,6 +290,32 @@ void putChunkFloat(std::vector<uint8_t>& chunk, size_t offset, float value) {
   uint32_t bits;
   std::memcpy(&bits, &value, sizeof(bits));
   for (int i = 0; i < 4; ++i) chunk.at(offset + i) = static_cast<uint8_t>(bits >> (8 * i));
+}
+
+namespace {
+
+size_t stepOffset(const std::vector<uint8_t>& chunk, int pattern, int step) {
+  size_t at = 120;
+  for (int r = 0; r < chunk.at(119); ++r, at += 130 + 3 * chunk.at(at + 1)) {
+    if (chunk.at(at) != pattern) continue;
+    if (step < 0 || step >= chunk.at(at + 1)) break;
+    return at + 2 + 3 * static_cast<size_t>(step);
+  }
+  throw std::out_of_range("no such step in the chunk");
+}
+
+}  // namespace
+
+ChunkStep chunkStep(const std::vector<uint8_t>& chunk, int pattern, int step) {
+  const size_t s = stepOffset(chunk, pattern, step);
+  return {chunk[s], chunk[s + 1], chunk[s + 2]};
+}
+
+void setChunkStep(std::vector<uint8_t>& chunk, int pattern, int step, ChunkStep value) {
+  const size_t s = stepOffset(chunk, pattern, step);
+  chunk[s] = static_cast<uint8_t>(value.note);
+  chunk[s + 1] = static_cast<uint8_t>(value.slide);
+  chunk[s + 2] = static_cast<uint8_t>(value.accent);
 }
 
 }  // namespace vornix::test
