@@ -2,6 +2,7 @@
 // and destruction, and the answers of the dispatcher.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -17,17 +18,16 @@ TEST(Binding, RecordAndLifecycle) {
   EXPECT_EQ(e.magic, 0x56737450);     // 'VstP'
   EXPECT_EQ(e.flags, 0x130);          // replacing, chunks, synth; no editor yet
   EXPECT_EQ(e.uniqueID, 0x6B6E7433);  // 'knt3', first character most significant
-  EXPECT_EQ(e.version, 1);
-  EXPECT_EQ(e.numPrograms, 1);
-  EXPECT_EQ(e.numParams, 29);
-  EXPECT_EQ(e.numInputs, 0);
-  EXPECT_EQ(e.numOutputs, 2);
-  EXPECT_EQ(e.initialDelay, 0);
+  EXPECT_TRUE(e.version == 1 && e.numPrograms == 1 && e.numParams == 29 && e.initialDelay == 0);
+  EXPECT_TRUE(e.numInputs == 0 && e.numOutputs == 2);
 
-  // The deprecated accumulating and the double entries exist (hosts fall
+  // Silent until the host first resumes the instance, playing or not.
+  host.play(120.0);
+  host.render(512, 40);
+  EXPECT_EQ(host.peak(0, host.frames()), 0.0);
+  // The deprecated accumulating entry and the double entry exist (hosts fall
   // back to something worse on a null pointer) and leave the buffers alone.
   host.resume();
-  host.play(120.0);
   float out[2][64];
   double dout[2][64];
   std::fill(&out[0][0], &out[0][0] + 128, 0.25f);
@@ -53,7 +53,7 @@ TEST(Binding, RecordAndLifecycle) {
 
   // The version query decides whether an instance is made: 0 is no host,
   // while some Linux hosts answer 2 rather than 2400.
-  for (const auto& [version, made] : {std::pair{VstIntPtr(0), false}, std::pair{VstIntPtr(2), true}}) {
+  for (const auto& [version, made] : {std::pair{VstIntPtr(0), false}, {VstIntPtr(2), true}}) {
     FakeHost::Options options;
     options.hostVersion = version;
     EXPECT_EQ(FakeHost(options).valid(), made) << "host version " << version;
@@ -62,28 +62,24 @@ TEST(Binding, RecordAndLifecycle) {
 
 TEST(Binding, DispatcherAnswers) {
   FakeHost host;
-  struct Case {
+  const struct {
     VstInt32 opcode, index;
     VstIntPtr value, expected;
-  };
-  const Case cases[] = {{effGetVstVersion, 0, 0, 2400},  {effIdentify, 0, 0, 0x4E764566 /* 'NvEf' */},
-                        {effGetPlugCategory, 0, 0, 2},   {effGetVendorVersion, 0, 0, 1},
-                        {effSetProgram, 0, 3, 0},        {effGetProgram, 0, 0, 0},
-                        {effCanBeAutomated, -1, 0, 1},   {effCanBeAutomated, 39, 0, 1}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(host.dispatch(c.opcode, c.index, c.value), c.expected) << "opcode " << c.opcode;
-  }
+  } cases[] = {{effGetVstVersion, 0, 0, 2400}, {effIdentify, 0, 0, 0x4E764566 /* 'NvEf' */},
+               {effGetPlugCategory, 0, 0, 2},  {effGetVendorVersion, 0, 0, 1},
+               {effSetProgram, 0, 3, 0},       {effGetProgram, 0, 0, 0},
+               {effCanBeAutomated, -1, 0, 1},  {effCanBeAutomated, 39, 0, 1}};
+  for (const auto& c : cases) EXPECT_EQ(host.dispatch(c.opcode, c.index, c.value), c.expected) << c.opcode;
   // Deprecated opcodes some hosts still send, the 2.x opcodes the instrument
   // leaves to the base, and numbers outside the table, with a zeroed record.
-  for (VstInt32 opcode : {9,  16, 17, 18, 20, 21, 27, 28, 30, 31, 32, 33, 36, 37, 38, 39, 40, 41, 43, 44, 46,
-                          50, 52, 53, 54, 55, 56, 57, 62, 63, 64, 65, 66, 67, 68, 70, 71, 72, 73, 74, 75, 76,
-                          77, 78, 79, 80, 200, 0x7FFF, -1}) {
+  for (VstInt32 opcode : {9,  16, 17, 18, 20, 21, 27, 28, 30, 31, 32, 33, 36,  37,     38, 39, 40,
+                          41, 43, 44, 46, 50, 52, 53, 54, 55, 56, 57, 62, 63,  64,     65, 66, 67,
+                          68, 70, 71, 72, 73, 74, 75, 76, 77, 78, 79, 80, 200, 0x7FFF, -1}) {
     alignas(16) char scratch[2048] = {};
     EXPECT_EQ(host.dispatch(opcode, 0, 0, scratch), 0) << "opcode " << opcode;
   }
   void* arrangements[2] = {&host, &host};
-  EXPECT_EQ(host.dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&arrangements[0]),
-                          &arrangements[1]), 0);
+  host.dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&arrangements[0]), &arrangements[1]);
   EXPECT_TRUE(arrangements[0] == nullptr && arrangements[1] == nullptr);
 
   const std::pair<VstInt32, const char*> texts[] = {{effGetEffectName, "Vornix"},
@@ -100,23 +96,20 @@ TEST(Binding, DispatcherAnswers) {
   char name[] = "renamed";
   host.dispatch(effSetProgramName, 0, 0, name);
   EXPECT_EQ(host.getChunk(), before);
-}
 
-TEST(Binding, CanDoMatchesWholeStringsOnly) {
-  FakeHost host;
+  // canDo matches whole strings only.
   auto canDo = [&](std::string text) { return host.dispatch(effCanDo, 0, 0, text.data()); };
   for (std::string yes : {"receiveVstEvents", "receiveVstMidiEvent", "sendVstEvents", "sendVstMidiEvent"}) {
-    EXPECT_EQ(canDo(yes), 1) << yes;
-    EXPECT_EQ(canDo(yes + "s"), -1) << yes;
-    EXPECT_EQ(canDo(yes.substr(0, yes.size() - 1)), -1) << yes;
+    EXPECT_TRUE(canDo(yes) == 1 && canDo(yes + "s") == -1 && canDo(yes.substr(0, yes.size() - 1)) == -1)
+        << yes;
   }
   for (const char* no : {"receiveVstTimeInfo", "bypass", "offline", "2in2out", "", "RECEIVEVSTEVENTS"}) {
     EXPECT_EQ(canDo(no), -1) << no;
   }
-}
 
-TEST(Binding, OutputPinsAreAStereoPair) {
-  FakeHost host;
+  // The outputs are a stereo pair. Hosts built on the short declaration of
+  // the pin record own nothing past byte 80: only the label and the flags
+  // may be written.
   for (int pin : {0, 1, 2, 1000}) {
     VstPinProperties props;
     std::memset(&props, 0x5A, sizeof(props));
@@ -125,11 +118,10 @@ TEST(Binding, OutputPinsAreAStereoPair) {
       EXPECT_EQ(std::string(props.label), "knt3 out " + std::to_string(pin + 1));
       EXPECT_EQ(props.flags, kVstPinIsActive | kVstPinIsStereo);
     }
-    // Hosts built on the short declaration of the record own nothing past
-    // byte 80: only the label and the flags may be written.
     const auto* bytes = reinterpret_cast<const uint8_t*>(&props);
-    const size_t from = pin < 2 ? offsetof(VstPinProperties, arrangementType) : 0;
-    for (size_t i = from; i < sizeof(props); ++i) ASSERT_EQ(bytes[i], 0x5A) << "pin " << pin << " byte " << i;
+    for (size_t i = pin < 2 ? offsetof(VstPinProperties, arrangementType) : 0; i < sizeof(props); ++i) {
+      ASSERT_EQ(bytes[i], 0x5A) << "pin " << pin << " byte " << i;
+    }
   }
 }
 

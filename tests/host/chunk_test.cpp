@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,12 +31,17 @@ struct Image {
     Bytes out(120, 0);
     out[0] = 2;
     out[2] = 29;
-    for (int i = 0; i < 29; ++i) putChunkFloat(out, 3 + 4 * i, params[i]);
+    for (int i = 0; i < 29; ++i) {
+      uint32_t bits;
+      std::memcpy(&bits, &params[i], 4);
+      for (int b = 0; b < 4; ++b) out[3 + 4 * i + b] = static_cast<uint8_t>(bits >> (8 * b));
+    }
     out[119] = static_cast<uint8_t>(patterns.size());
     for (const Record& p : patterns) {
       out.push_back(p.index);
       out.push_back(static_cast<uint8_t>(p.steps.size()));
-      for (const ChunkStep& s : p.steps) out.insert(out.end(), {uint8_t(s.note), uint8_t(s.slide), uint8_t(s.accent)});
+      for (const ChunkStep& s : p.steps)
+        out.insert(out.end(), {uint8_t(s.note), uint8_t(s.slide), uint8_t(s.accent)});
       out.push_back(static_cast<uint8_t>(p.name.size()));
       out.insert(out.end(), p.name.begin(), p.name.end());
       out.resize(out.size() + 127 - p.name.size(), 0);
@@ -47,9 +53,11 @@ struct Image {
 Image factoryImage() {
   Image image{std::vector<float>(kDefaultParams, kDefaultParams + 29), {}};
   for (int i = 0; i < 64; ++i) {
-    image.patterns.push_back({uint8_t(i), std::vector<ChunkStep>(16, {25, 0, 0}), "pattern " + std::to_string(i + 1)});
+    image.patterns.push_back(
+        {uint8_t(i), std::vector<ChunkStep>(16, {25, 0, 0}), "pattern " + std::to_string(i + 1)});
   }
-  for (int s = 0; s < 16; ++s) image.patterns[0].steps[s] = {kFactoryNotes[s], kFactorySlide[s], kFactoryAccent[s]};
+  for (int s = 0; s < 16; ++s)
+    image.patterns[0].steps[s] = {kFactoryNotes[s], kFactorySlide[s], kFactoryAccent[s]};
   return image;
 }
 
@@ -59,12 +67,13 @@ Image factoryImage() {
 // a current pattern other than 0.
 Image editedImage() {
   Image image = factoryImage();
-  image.params = {0.8f, 1.0f, 0.25f, 0.6f, 0.4f, 0.7f, 0.2f, 0.9f, 0.3f, 0.5f,
-                  39.0f / 63.0f,     // NB STEP of the current pattern (40 steps)
-                  0.6f, 0.7f, 1.0f,  // antialias cannot change
-                  0.15625f,          // trigger pt: pattern 5
-                  1.0f, 0.0f, 1.0f, 0.8f, 0.45f, 0.55f, 0.65f, 1.0f, 0.6f, 0.35f, 0.15f,
-                  0.4f, 100.0f / 260.0f, 1.0f};  // internal sync at 140 BPM, recording
+  image.params = {
+      0.8f,          1.0f, 0.25f, 0.6f, 0.4f,  0.7f,  0.2f,  0.9f, 0.3f, 0.5f,
+      39.0f / 63.0f,              // NB STEP of the current pattern (40 steps)
+      0.6f,          0.7f, 1.0f,  // antialias cannot change
+      0.15625f,                   // trigger pt: pattern 5
+      1.0f,          0.0f, 1.0f,  0.8f, 0.45f, 0.55f, 0.65f, 1.0f, 0.6f, 0.35f, 0.15f, 0.4f, 100.0f / 260.0f,
+      1.0f};  // internal sync at 140 BPM, recording
   for (int s = 0; s < 16; ++s) image.patterns[0].steps[s] = {kFactoryNotes[15 - s], s & 1, 0};
   image.patterns[0].name = "reversed";
   image.patterns[5].steps.clear();
@@ -72,7 +81,8 @@ Image editedImage() {
   image.patterns[5].name = "acid line";
   image.patterns[17] = {17, {{0, 0, 1}}, ""};
   image.patterns[31] = {31, std::vector<ChunkStep>(64, {60, 1, 1}), std::string(127, 'n')};
-  image.patterns[63] = {63, {{0xFF, 0, 0}, {0x80, 1, 0}, {60, 0, 1}, {1, 0, 0}, {0, 0, 0}, {0x7F, 1, 1}}, "last"};
+  image.patterns[63] = {
+      63, {{0xFF, 0, 0}, {0x80, 1, 0}, {60, 0, 1}, {1, 0, 0}, {0, 0, 0}, {0x7F, 1, 1}}, "last"};
   return image;
 }
 
@@ -108,12 +118,16 @@ TEST(StateChunk, RestoresIntoAnotherInstance) {
   EXPECT_EQ(source.setChunk(target.getChunk(), true), 1);
   EXPECT_EQ(source.getChunk(), edited);
 
-  // A chunk with only some records restores those and the parameters.
+  // A chunk with only some records restores those and the parameters; the
+  // current pattern is trunc(32 v) of trigger pt.
   Image partial = factoryImage();
   partial.params[3] = 0.75f;
-  partial.patterns = {{7, std::vector<ChunkStep>(9, {40, 1, 0}), "seven"}, {3, {{0, 0, 1}, {0, 0, 1}}, "three"}};
+  partial.params[14] = 0.18f;
+  partial.patterns = {{7, std::vector<ChunkStep>(9, {40, 1, 0}), "seven"},
+                      {3, {{0, 0, 1}, {0, 0, 1}}, "three"}};
   Image expected = factoryImage();
   expected.params[3] = 0.75f;
+  expected.params[14] = 5 * 0.03125f;
   expected.patterns[7] = partial.patterns[0];
   expected.patterns[3] = partial.patterns[1];
   FakeHost fresh;

@@ -1,8 +1,8 @@
 // The factory pattern as a host hears it: a fingerprint of two passes at
 // 120 BPM (every step's note-on, known from the factory line, and its level
 // in dB between its note-on and the next, recorded from a reviewed render),
-// the same render cut into other block sizes, the 16000 Hz path that renders
-// at 44100 Hz into a side buffer, and hosts whose time information goes
+// also at 16000 Hz (rendered at 44100 Hz into a side buffer), the same
+// render cut into other block sizes, and hosts whose time information goes
 // missing or makes no sense.
 //
 // To review and update the levels after an intended change in the sound:
@@ -10,6 +10,7 @@
 // prints fresh tables to paste below (the test is skipped while printing).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,16 +26,14 @@ namespace {
 constexpr int kSteps = 32;
 // Levels are kept to 0.01 dB; the tolerance allows for libm differences.
 constexpr double kToleranceDb = 0.05;
-const double kLevels44100[kSteps] = {
-    -23.58, -15.61, -22.94, -16.62, -20.36, -23.44, -22.89, -22.89,
-    -22.54, -19.90, -17.34, -16.21, -23.45, -22.42, -18.98, -15.73,
-    -23.72, -15.61, -22.94, -16.62, -20.36, -23.44, -22.89, -22.89,
-    -22.54, -19.90, -17.34, -16.21, -23.45, -22.42, -18.97, -15.73};
-const double kLevels16000[kSteps] = {
-    -22.88, -15.61, -22.93, -16.63, -20.36, -23.44, -22.89, -22.89,
-    -22.54, -19.90, -17.35, -16.21, -23.46, -22.43, -18.99, -15.75,
-    -23.71, -15.62, -22.94, -16.63, -20.36, -23.44, -22.89, -22.89,
-    -22.55, -19.91, -17.36, -16.19, -23.44, -22.41, -19.00, -15.74};
+const double kLevels44100[kSteps] = {-23.58, -15.61, -22.94, -16.62, -20.36, -23.44, -22.89, -22.89,
+                                     -22.54, -19.90, -17.34, -16.21, -23.45, -22.42, -18.98, -15.73,
+                                     -23.72, -15.61, -22.94, -16.62, -20.36, -23.44, -22.89, -22.89,
+                                     -22.54, -19.90, -17.34, -16.21, -23.45, -22.42, -18.97, -15.73};
+const double kLevels16000[kSteps] = {-22.88, -15.61, -22.93, -16.63, -20.36, -23.44, -22.89, -22.89,
+                                     -22.54, -19.90, -17.35, -16.21, -23.46, -22.43, -18.99, -15.75,
+                                     -23.71, -15.62, -22.94, -16.63, -20.36, -23.44, -22.89, -22.89,
+                                     -22.55, -19.91, -17.36, -16.19, -23.44, -22.41, -19.00, -15.74};
 
 void checkFingerprint(float rate, const double (&expected)[kSteps], const char* name) {
   FakeHost::Options options;
@@ -50,9 +49,11 @@ void checkFingerprint(float rate, const double (&expected)[kSteps], const char* 
     const double rms = host.rms(ons[k].at, ons[k + 1].at - ons[k].at);
     levels.push_back(std::round(2000.0 * std::log10(std::max(rms, 1e-12))) / 100.0);
   }
-  if (const char* flag = std::getenv("VORNIX_PRINT_FINGERPRINTS"); flag && *flag && std::string(flag) != "0") {
+  if (const char* flag = std::getenv("VORNIX_PRINT_FINGERPRINTS");
+      flag && *flag && std::string(flag) != "0") {
     std::printf("const double %s[kSteps] = {", name);
-    for (int k = 0; k < kSteps; ++k) std::printf("%s%.2f%s", k % 8 ? " " : "\n    ", levels[k], k + 1 < kSteps ? "," : "");
+    for (int k = 0; k < kSteps; ++k)
+      std::printf("%s%.2f%s", k % 8 ? " " : "\n    ", levels[k], k + 1 < kSteps ? "," : "");
     std::printf("};\n");
     GTEST_SKIP() << "printed fresh levels";
   }
@@ -74,6 +75,8 @@ void checkFingerprint(float rate, const double (&expected)[kSteps], const char* 
   for (int64_t i = static_cast<int64_t>(rate); i < host.frames(); ++i) {
     ASSERT_NEAR(host.left()[i], host.right()[i], 1e-6f) << "sample " << i;
   }
+  host.render(4096);  // longer than announced: at 16000 Hz rendered in pieces
+  EXPECT_TRUE(host.allFinite());
 }
 
 TEST(Fingerprint, FactoryLineAt44100) { checkFingerprint(44100.0f, kLevels44100, "kLevels44100"); }
@@ -125,29 +128,6 @@ TEST(Rendering, DoesNotDependOnWhereBlocksAreCut) {
   }
 }
 
-TEST(Rendering, LowRateNotesFallInProportionInsideTheHostBlock) {
-  // At 16000 Hz each 512-frame block is ceil(512 × 2.75625) = 1412 engine
-  // samples; step k starts at engine sample ceil(k × 5512.5), in block (that
-  // sample) / 1412, placed inside the host block in proportion.
-  FakeHost::Options options;
-  options.sampleRate = 16000.0f;
-  FakeHost host(options);
-  host.resume();
-  host.play(120.0);
-  host.render(512, 63);
-  host.render(4096);  // longer than announced: rendered in pieces
-  EXPECT_TRUE(host.allFinite());
-  const int block[16] = {0, 3, 7, 11, 15, 19, 23, 27, 31, 35, 39, 42, 46, 50, 54, 58};
-  const double offset[16] = {0.0,   463.3, 414.0, 365.0, 315.6, 266.7, 217.3, 168.3,
-                             119.0, 70.0,  20.7,  484.0, 434.6, 385.7, 336.3, 287.3};
-  const auto ons = host.noteOns();
-  ASSERT_GE(ons.size(), 16u);
-  for (int k = 0; k < 16; ++k) {
-    EXPECT_EQ(ons[k].block, block[k]) << "step " << k;
-    EXPECT_NEAR(ons[k].deltaFrames, offset[k], 2.0) << "step " << k;
-  }
-}
-
 // Time information that disappears, or a tempo that is no tempo, from the
 // start or after playing at 120: the output stays finite and bounded, MIDI
 // stays inside its blocks, and the clock keeps the last good tempo (a step
@@ -171,6 +151,9 @@ TEST(Rendering, MissingTimeInfoAndMeaninglessTempos) {
       EXPECT_TRUE(host.allFinite());
       EXPECT_LT(host.peak(0, host.frames()), 4.0);
       const auto ons = host.noteOns();
+      const auto later =
+          std::count_if(ons.begin(), ons.end(), [&](const HeardMidi& n) { return n.at >= from; });
+      EXPECT_TRUE(later >= 3 || !playedFirst || tempo == -1.0) << "the clock stopped at a bad tempo";
       for (size_t n = 1; n < ons.size(); ++n) {
         if (ons[n].at >= from) {
           EXPECT_NEAR(double(ons[n].at - ons[n - 1].at), 5512.5, 1.0) << "note " << n;

@@ -106,7 +106,6 @@ class FakeHost {
   const std::vector<float>& left() const { return m_left; }
   const std::vector<float>& right() const { return m_right; }
   int64_t frames() const { return static_cast<int64_t>(m_left.size()); }
-  int blocks() const { return m_blocks; }
   bool allFinite() const;
 
   const std::vector<HeardMidi>& sentMidi() const { return m_sent; }
@@ -127,7 +126,6 @@ class FakeHost {
 
  private:
   VstIntPtr answer(VstInt32 opcode, void* ptr);
-  void checkWindow(int64_t from, int64_t length) const;
 
   Options m_options;
   AEffect* m_effect = nullptr;
@@ -139,11 +137,8 @@ class FakeHost {
   std::vector<HeardMidi> m_sent;
 };
 
-// The state chunk: little-endian floats, and the pattern records (120
-// header bytes, then per record: index, n, n × (note, slide, accent), name
-// length, 127 name bytes).
-float chunkFloat(const std::vector<uint8_t>& chunk, size_t offset);
-void putChunkFloat(std::vector<uint8_t>& chunk, size_t offset, float value);
+// Steps in the state chunk's pattern records (120 header bytes, then per
+// record: index, n, n × (note, slide, accent), name length, 127 name bytes).
 struct ChunkStep {
   int note, slide, accent;
 };

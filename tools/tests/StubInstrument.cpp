@@ -27,8 +27,8 @@ struct {
   VstEvent* events[4];
 } g_outBlock;
 
-VstIntPtr VST_CALL dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                              void* ptr, float opt) {
+VstIntPtr VST_CALL dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                              float opt) {
   if (g_log.opcodeCount < kStubMaxOpcodes) {
     StubOpcode& o = g_log.opcodes[g_log.opcodeCount++];
     o.opcode = opcode;
@@ -83,8 +83,8 @@ void sendHostile() {
 
 void VST_CALL processReplacing(AEffect*, float**, float** outputs, VstInt32 frames) {
   StubBlock* b = g_log.blockCount < kStubMaxBlocks ? &g_log.blocks[g_log.blockCount] : nullptr;
-  const auto* t = reinterpret_cast<const VstTimeInfo*>(
-      g_host(&g_effect, audioMasterGetTime, 0, 0x3E07, nullptr, 0.0f));
+  const auto* t =
+      reinterpret_cast<const VstTimeInfo*>(g_host(&g_effect, audioMasterGetTime, 0, 0x3E07, nullptr, 0.0f));
   if (b) {
     b->frames = frames;
     b->hasTime = t != nullptr;
@@ -92,8 +92,8 @@ void VST_CALL processReplacing(AEffect*, float**, float** outputs, VstInt32 fram
     b->eventsBefore = g_pendingEvents;
     std::memcpy(b->firstEvent, g_pendingFirst, 3);
     b->firstEventDelta = g_pendingFirstDelta;
-    b->processLevel = static_cast<int>(
-        g_host(&g_effect, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f));
+    b->processLevel =
+        static_cast<int>(g_host(&g_effect, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f));
   }
   g_pendingEvents = -1;  // the host must call effProcessEvents again before the next block
   for (VstInt32 i = 0; i < frames; ++i) {
