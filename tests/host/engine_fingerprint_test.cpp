@@ -112,16 +112,13 @@ TEST(Rendering, DoesNotDependOnWhereBlocksAreCut) {
     SCOPED_TRACE("blocks of " + std::to_string(frames));
     FakeHost host;
     renderOneNoteLine(host, frames);
-    ASSERT_EQ(host.frames(), reference.frames());
-    for (int64_t i = 0; i < host.frames(); ++i) {
-      ASSERT_NEAR(host.left()[i], reference.left()[i], 1e-6f) << "sample " << i;
-      ASSERT_NEAR(host.right()[i], reference.right()[i], 1e-6f) << "sample " << i;
-    }
-    const auto ons = host.noteOns(), expected = reference.noteOns();
-    ASSERT_EQ(ons.size(), expected.size());
-    for (size_t n = 0; n < ons.size(); ++n) {
-      EXPECT_TRUE(ons[n].at == expected[n].at && ons[n].key == expected[n].key) << "note " << n;
-    }
+    EXPECT_TRUE(host.left() == reference.left() && host.right() == reference.right());
+    auto notes = [](const FakeHost& h) {
+      std::vector<std::pair<int64_t, int>> out;
+      for (const HeardMidi& n : h.noteOns()) out.push_back({n.at, n.key});
+      return out;
+    };
+    EXPECT_EQ(notes(host), notes(reference));
     for (const HeardMidi& m : host.sentMidi()) {
       EXPECT_TRUE(m.deltaFrames >= 0 && m.deltaFrames < (m.block < 8 ? 512 : frames)) << m.block;
     }

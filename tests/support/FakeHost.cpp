@@ -218,7 +218,8 @@ double FakeHost::rms(int64_t from, int64_t length) const {
 
 double FakeHost::peak(int64_t from, int64_t length) const {
   double p = 0.0;
-  for (int64_t i = from; i < from + length; ++i) p = std::max(p, double(std::fabs(m_left.at(i))));
+  for (int64_t i = from; i < from + length; ++i)
+    p = std::max({p, double(std::fabs(m_left.at(i))), double(std::fabs(m_right[i]))});
   return p;
 }
 

@@ -113,9 +113,10 @@ class FakeHost {
   std::vector<int> keysStillOn() const;
   std::optional<HeardMidi> firstOffAfter(int key, int64_t from) const;
 
-  // Over [from, from + length) of the left channel.
+  // Over [from, from + length): the RMS of the left channel, the peak of both.
   double rms(int64_t from, int64_t length) const;
   double peak(int64_t from, int64_t length) const;
+  double peakFrom(int64_t from) const { return peak(from, frames() - from); }
   // The period in samples (refined between samples) that maximises the
   // normalised autocorrelation for lags minLag..maxLag; keep maxLag below
   // 2 * minLag to exclude octaves.
