@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,56 +16,12 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct Record {
-  uint8_t index;
-  std::vector<ChunkStep> steps;
-  std::string name;
-};
-
-struct Image {
-  std::vector<float> params;
-  std::vector<Record> patterns;
-
-  Bytes bytes() const {
-    Bytes out(120, 0);
-    out[0] = 2;
-    out[2] = 29;
-    for (int i = 0; i < 29; ++i) {
-      uint32_t bits;
-      std::memcpy(&bits, &params[i], 4);
-      for (int b = 0; b < 4; ++b) out[3 + 4 * i + b] = static_cast<uint8_t>(bits >> (8 * b));
-    }
-    out[119] = static_cast<uint8_t>(patterns.size());
-    for (const Record& p : patterns) {
-      out.push_back(p.index);
-      out.push_back(static_cast<uint8_t>(p.steps.size()));
-      for (const ChunkStep& s : p.steps)
-        out.insert(out.end(), {uint8_t(s.note), uint8_t(s.slide), uint8_t(s.accent)});
-      out.push_back(static_cast<uint8_t>(p.name.size()));
-      out.insert(out.end(), p.name.begin(), p.name.end());
-      out.resize(out.size() + 127 - p.name.size(), 0);
-    }
-    return out;
-  }
-};
-
-Image factoryImage() {
-  Image image{std::vector<float>(kDefaultParams, kDefaultParams + 29), {}};
-  for (int i = 0; i < 64; ++i) {
-    image.patterns.push_back(
-        {uint8_t(i), std::vector<ChunkStep>(16, {25, 0, 0}), "pattern " + std::to_string(i + 1)});
-  }
-  for (int s = 0; s < 16; ++s)
-    image.patterns[0].steps[s] = {kFactoryNotes[s], kFactorySlide[s], kFactoryAccent[s]};
-  return image;
-}
-
 // A state that differs from the defaults everywhere a restore could go
 // wrong: parameter values, step contents, lengths (1, 40 and 64 steps),
 // names (empty, changed, 127 bytes), note bytes with the top bit set, and
 // a current pattern other than 0.
-Image editedImage() {
-  Image image = factoryImage();
+ChunkImage editedImage() {
+  ChunkImage image = ChunkImage::factory();
   image.params = {
       0.8f,          1.0f, 0.25f, 0.6f, 0.4f,  0.7f,  0.2f,  0.9f, 0.3f, 0.5f,
       39.0f / 63.0f,              // NB STEP of the current pattern (40 steps)
@@ -88,7 +43,7 @@ Image editedImage() {
 
 TEST(StateChunk, FreshInstanceAndCurrentPatternLength) {
   FakeHost host;
-  Image expected = factoryImage();
+  ChunkImage expected = ChunkImage::factory();
   EXPECT_EQ(host.getChunk().size(), 11512u);  // 120 + 64 * (130 + 3 * 16)
   EXPECT_EQ(host.getChunk(), expected.bytes());
   EXPECT_EQ(host.getChunk(true), expected.bytes());
@@ -104,7 +59,7 @@ TEST(StateChunk, FreshInstanceAndCurrentPatternLength) {
   expected.patterns[0].steps.resize(1);
   EXPECT_EQ(host.getChunk(), expected.bytes());
   host.setParameter(10, 15.0f / 63.0f);
-  EXPECT_EQ(host.getChunk(), factoryImage().bytes());
+  EXPECT_EQ(host.getChunk(), ChunkImage::factory().bytes());
 }
 
 TEST(StateChunk, RestoresIntoAnotherInstance) {
@@ -114,18 +69,18 @@ TEST(StateChunk, RestoresIntoAnotherInstance) {
   EXPECT_EQ(target.getChunk(), edited);
   EXPECT_EQ(target.display(14), "6");
   EXPECT_EQ(target.display(10), "40");
-  EXPECT_EQ(source.getChunk(), factoryImage().bytes());
+  EXPECT_EQ(source.getChunk(), ChunkImage::factory().bytes());
   EXPECT_EQ(source.setChunk(target.getChunk(), true), 1);
   EXPECT_EQ(source.getChunk(), edited);
 
   // A chunk with only some records restores those and the parameters; the
   // current pattern is trunc(32 v) of trigger pt.
-  Image partial = factoryImage();
+  ChunkImage partial = ChunkImage::factory();
   partial.params[3] = 0.75f;
   partial.params[14] = 0.18f;
   partial.patterns = {{7, std::vector<ChunkStep>(9, {40, 1, 0}), "seven"},
                       {3, {{0, 0, 1}, {0, 0, 1}}, "three"}};
-  Image expected = factoryImage();
+  ChunkImage expected = ChunkImage::factory();
   expected.params[3] = 0.75f;
   expected.params[14] = 5 * 0.03125f;
   expected.patterns[7] = partial.patterns[0];

@@ -92,9 +92,9 @@ TEST(Fingerprint, FactoryLineAt16000) { checkFingerprint(16000.0f, kLevels16000,
 // for every block size). A warm-up (play, stop, fade) leaves the voice with the note.
 void renderOneNoteLine(FakeHost& host, int blockFrames) {
   constexpr double kGridTempo = 161.4990234375;  // 44100 × 60 / 16384, exact
-  std::vector<uint8_t> chunk = host.getChunk();
-  for (int k = 0; k < 16; ++k) setChunkStep(chunk, 0, k, {13, kFactorySlide[k], kFactoryAccent[k]});
-  ASSERT_EQ(host.setChunk(chunk), 1);
+  ChunkImage image = ChunkImage::factory();
+  for (ChunkStep& step : image.patterns[0].steps) step.note = 13;
+  ASSERT_EQ(host.setChunk(image.bytes()), 1);
   host.resume();
   host.play(kGridTempo);
   host.render(512, 4);

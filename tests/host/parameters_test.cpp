@@ -27,10 +27,11 @@ TEST(Parameters, NamesLabelsAndDefaults) {
       "Dly filt",   "Disto",    "Dist Sel", "Dist prm1", "Dist prm2"};
   const char* const labels[10] = {"dB", " ", " ", "%", " ", "%", "%", "%", "ms", "%"};
   FakeHost host;
+  const std::vector<float> defaults = ChunkImage::factory().params;
   for (int i = -1; i < 40; ++i) {
     EXPECT_EQ(host.text(effGetParamName, i), i >= 0 && i < 26 ? names[i] : "invalid") << i;
     EXPECT_EQ(host.text(effGetParamLabel, i), i >= 0 && i < 10 ? labels[i] : " ") << i;
-    EXPECT_EQ(host.getParameter(i), i >= 0 && i < 29 ? kDefaultParams[i] : 0.0f) << i;
+    EXPECT_EQ(host.getParameter(i), i >= 0 && i < 29 ? defaults[i] : 0.0f) << i;
   }
 }
 

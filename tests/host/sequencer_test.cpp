@@ -16,8 +16,6 @@
 namespace vornix::test {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 // The note-on heard at a sample, if any. Step start times carry the running
 // sum of 1/22050 beat per sample, so a start that falls exactly on a sample
 // may land one sample either side.
@@ -32,10 +30,6 @@ void expectStep(const std::vector<HeardMidi>& ons, int step, double at) {
   const HeardMidi* n = noteAt(ons, at);
   EXPECT_TRUE(n && n->key == kFactoryNotes[step] + 35 && n->velocity == (kFactoryAccent[step] ? 127 : 64))
       << "step " << step << " at " << at;
-}
-
-bool songUnchanged(const Bytes& a, const Bytes& b) {
-  return a.size() == b.size() && std::equal(a.begin() + 120, a.end(), b.begin() + 120);
 }
 
 TEST(HostTransport, StartRelocateAndStop) {
@@ -146,11 +140,11 @@ TEST(SequencerMidi, NotesRestsGatesAndTies) {
     SCOPED_TRACE(std::to_string(c.bpm) + " BPM, gate " + std::to_string(c.gate) + ", blocks of " +
                  std::to_string(c.frames));
     FakeHost host;
-    Bytes chunk = host.getChunk();
-    setChunkStep(chunk, 0, 7, {0, 0, 0});
-    setChunkStep(chunk, 0, 12, {70, 0, 0});
-    setChunkStep(chunk, 0, 13, {0xFF, 0, 1});
-    ASSERT_EQ(host.setChunk(chunk), 1);
+    ChunkImage image = ChunkImage::factory();
+    image.patterns[0].steps[7] = {0, 0, 0};
+    image.patterns[0].steps[12] = {70, 0, 0};
+    image.patterns[0].steps[13] = {0xFF, 0, 1};
+    ASSERT_EQ(host.setChunk(image.bytes()), 1);
     host.setParameter(8, c.gate);
     host.resume();
     host.play(c.bpm);
@@ -192,10 +186,10 @@ TEST(SequencerMidi, PatternKeysAndRecording) {
   // Host stopped: a key 0..31 selects its pattern at once, whatever the
   // channel; 32 is no pattern key and changes nothing.
   FakeHost keys;
-  const Bytes before = keys.getChunk();
   keys.sendMidi({noteOn(31, 100, 9), noteOff(31), noteOn(32, 100), noteOff(32)});
-  EXPECT_EQ(keys.getParameter(14), 31 * 0.03125f);
-  EXPECT_TRUE(songUnchanged(keys.getChunk(), before));
+  ChunkImage expected = ChunkImage::factory();
+  expected.params[14] = 31 * 0.03125f;
+  EXPECT_EQ(keys.getChunk(), expected.bytes());
 
   // Recording from keys held from the start through steps 0..7 (86 blocks):
   // a chord records an arpeggio in press order, accented when the most
@@ -213,7 +207,6 @@ TEST(SequencerMidi, PatternKeysAndRecording) {
                {1.0f, {noteOn(30, 100)}, {}, 0, 30},
                {0.0f, {noteOn(48, 100)}, {}, 0, 0}};
   for (const auto& c : cases) {
-    SCOPED_TRACE("first key " + std::to_string(c.keys[0].data1) + ", recording " + std::to_string(c.record));
     FakeHost host;
     host.setParameter(28, c.record);
     host.sendMidi(c.keys);
@@ -222,21 +215,23 @@ TEST(SequencerMidi, PatternKeysAndRecording) {
     host.render(512, 86);
     host.sendMidi({noteOff(48), noteOff(52), noteOff(55), noteOff(95)});
     host.render(512, 90);
-    const Bytes chunk = host.getChunk();
-    EXPECT_TRUE(songUnchanged(chunk, before) || !c.notes.empty());
+    expected = ChunkImage::factory();
+    expected.params[28] = c.record;
+    expected.params[14] = c.playing * 0.03125f;
+    for (int k = 0; k < 8 && !c.notes.empty(); ++k) {
+      expected.patterns[0].steps[k].note = c.notes[k % c.notes.size()];
+      expected.patterns[0].steps[k].accent = c.accent;
+    }
+    EXPECT_EQ(host.getChunk(), expected.bytes()) << "first key " << int(c.keys[0].data1);
+    // The recorded note is the one the step plays.
     const auto ons = host.noteOns();
     for (int k = 0; k < 16; ++k) {
-      const bool recorded = !c.notes.empty() && k < 8;
-      const int note = recorded ? c.notes[k % c.notes.size()] : kFactoryNotes[k];
-      const int accent = recorded ? c.accent : kFactoryAccent[k];
-      const ChunkStep s = chunkStep(chunk, 0, k);
-      EXPECT_TRUE(s.note == note && s.accent == accent && s.slide == kFactorySlide[k]) << "step " << k;
-      // The recorded note is the one the step plays.
+      const ChunkStep& s = expected.patterns[c.playing].steps[k];
       const HeardMidi* heard = noteAt(ons, std::ceil(k * 5512.5));
-      EXPECT_TRUE(note == 0 ? !heard
-                            : heard && heard->key == (c.playing ? 60 : note + 35) &&
-                                  heard->velocity == (accent && !c.playing ? 127 : 64))
-          << "step " << k;
+      EXPECT_TRUE(s.note == 0
+                      ? !heard
+                      : heard && heard->key == s.note + 35 && heard->velocity == (s.accent ? 127 : 64))
+          << "step " << k << ", first key " << int(c.keys[0].data1);
     }
   }
 }
@@ -245,7 +240,6 @@ TEST(Randomisation, NeverHappensWithoutARequest) {
   // A long render in every sync type with keys and wheel moving (recording
   // off): the song and the sound parameters stay exactly as they were.
   FakeHost host;
-  const Bytes before = host.getChunk();
   host.resume();
   host.play(120.0);
   for (int block = 0; block < 400; ++block) {
@@ -254,7 +248,7 @@ TEST(Randomisation, NeverHappensWithoutARequest) {
     if (block % 100 == 50) host.setParameter(26, block == 150 ? 0.5f : block == 250 ? 0.9f : 0.0f);
     host.render(512);
   }
-  EXPECT_EQ(host.getChunk(), before);
+  EXPECT_EQ(host.getChunk(), ChunkImage::factory().bytes());
 }
 
 }  // namespace

@@ -8,18 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <stdexcept>
 
 namespace vornix::test {
-
-// clang-format off
-const float kDefaultParams[29] = {
-    1.0f, 0.0f, 0.5f, 0.09375f, 0.919375f, 0.170625f, 0.9f, 0.304375f,  // Volume .. Accent
-    0.5f, 0.0f, 15.0f / 63.0f, 1.0f, 0.0f, 1.0f, 0.0f,  // Gate, Groove, 16 steps, AUTO, Slide, antialias, pattern 0
-    0.0f, 1.0f, 0.0f, 0.5f, 0.3f, 0.3f, 0.5f,  // delay off, synced, no ping-pong, time, vol, fdbk, filt
-    0.0f, 0.0f, 0.0f, 0.5f,                    // distortion off, Overdrive, prm1, prm2
-    0.0f, 80.0f / 260.0f, 0.0f};               // host sync, 120 BPM, not recording
-// clang-format on
 
 namespace {
 
@@ -136,17 +126,10 @@ void FakeHost::sendMidi(const std::vector<MidiIn>& messages) {
   auto* header = reinterpret_cast<VstEvents*>(list.data());
   header->numEvents = static_cast<VstInt32>(messages.size());
   for (const MidiIn& m : messages) {
-    events.push_back({kVstMidiType,
-                      sizeof(VstMidiEvent),
-                      m.deltaFrames,
-                      kVstMidiEventIsRealtime,
-                      0,
-                      0,
-                      {char(m.status), char(m.data1), char(m.data2), 0},
-                      0,
-                      0,
-                      0,
-                      0});
+    // clang-format off
+    events.push_back({kVstMidiType, sizeof(VstMidiEvent), m.deltaFrames, kVstMidiEventIsRealtime, 0, 0,
+                      {char(m.status), char(m.data1), char(m.data2), 0}, 0, 0, 0, 0});
+    // clang-format on
   }
   for (size_t i = 0; i < events.size(); ++i) header->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
   dispatch(effProcessEvents, 0, 0, header);
@@ -275,30 +258,43 @@ VstIntPtr FakeHost::answer(VstInt32 opcode, void* ptr) {
   }
 }
 
-namespace {
-
-size_t stepOffset(const std::vector<uint8_t>& chunk, int pattern, int step) {
-  size_t at = 120;
-  for (int r = 0; r < chunk.at(119); ++r, at += 130 + 3 * chunk.at(at + 1)) {
-    if (chunk.at(at) != pattern) continue;
-    if (step < 0 || step >= chunk.at(at + 1)) break;
-    return at + 2 + 3 * static_cast<size_t>(step);
+ChunkImage ChunkImage::factory() {
+  // clang-format off
+  ChunkImage image{{1.0f, 0.0f, 0.5f, 0.09375f, 0.919375f, 0.170625f, 0.9f, 0.304375f,  // Volume .. Accent
+                    0.5f, 0.0f, 15.0f / 63.0f, 1.0f, 0.0f, 1.0f, 0.0f,  // Gate, Groove, 16 steps, AUTO, .. pattern 0
+                    0.0f, 1.0f, 0.0f, 0.5f, 0.3f, 0.3f, 0.5f,  // delay off, synced, no ping-pong, time .. filt
+                    0.0f, 0.0f, 0.0f, 0.5f,                    // distortion off, Overdrive, prm1, prm2
+                    0.0f, 80.0f / 260.0f, 0.0f},               // host sync, 120 BPM, not recording
+                   {}};
+  // clang-format on
+  for (int i = 0; i < 64; ++i) {
+    image.patterns.push_back(
+        {uint8_t(i), std::vector<ChunkStep>(16, {25, 0, 0}), "pattern " + std::to_string(i + 1)});
   }
-  throw std::out_of_range("no such step in the chunk");
+  for (int s = 0; s < 16; ++s)
+    image.patterns[0].steps[s] = {kFactoryNotes[s], kFactorySlide[s], kFactoryAccent[s]};
+  return image;
 }
 
-}  // namespace
-
-ChunkStep chunkStep(const std::vector<uint8_t>& chunk, int pattern, int step) {
-  const size_t s = stepOffset(chunk, pattern, step);
-  return {chunk[s], chunk[s + 1], chunk[s + 2]};
-}
-
-void setChunkStep(std::vector<uint8_t>& chunk, int pattern, int step, ChunkStep value) {
-  const size_t s = stepOffset(chunk, pattern, step);
-  chunk[s] = static_cast<uint8_t>(value.note);
-  chunk[s + 1] = static_cast<uint8_t>(value.slide);
-  chunk[s + 2] = static_cast<uint8_t>(value.accent);
+std::vector<uint8_t> ChunkImage::bytes() const {
+  std::vector<uint8_t> out(120, 0);
+  out[0] = 2;
+  out[2] = 29;
+  for (int i = 0; i < 29; ++i) {
+    uint32_t bits;
+    std::memcpy(&bits, &params[i], 4);
+    for (int b = 0; b < 4; ++b) out[3 + 4 * i + b] = static_cast<uint8_t>(bits >> (8 * b));
+  }
+  out[119] = static_cast<uint8_t>(patterns.size());
+  for (const Record& p : patterns) {
+    out.insert(out.end(), {p.index, static_cast<uint8_t>(p.steps.size())});
+    for (const ChunkStep& s : p.steps)
+      out.insert(out.end(), {uint8_t(s.note), uint8_t(s.slide), uint8_t(s.accent)});
+    out.push_back(static_cast<uint8_t>(p.name.size()));
+    out.insert(out.end(), p.name.begin(), p.name.end());
+    out.resize(out.size() + 127 - p.name.size(), 0);
+  }
+  return out;
 }
 
 }  // namespace vornix::test

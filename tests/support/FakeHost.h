@@ -18,12 +18,31 @@
 
 namespace vornix::test {
 
-// The factory bass line of pattern 0, and the 29 parameter values a fresh
-// instance reads back (the odd defaults given by their float bit patterns).
+// The factory bass line of pattern 0.
 inline constexpr int kFactoryNotes[16] = {13, 15, 15, 14, 12, 16, 15, 14, 16, 13, 8, 16, 12, 16, 18, 12};
 inline constexpr bool kFactorySlide[16] = {0, 1, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
 inline constexpr bool kFactoryAccent[16] = {0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 1};
-extern const float kDefaultParams[29];
+
+// The state chunk, built from its layout rather than taken from the
+// plug-in: 3 header bytes, the 29 parameter values as little-endian floats,
+// the record count at byte 119, then per pattern record its index, n,
+// n × (note, slide, accent), the name length and 127 name bytes.
+struct ChunkStep {
+  int note, slide, accent;
+};
+struct ChunkImage {
+  struct Record {
+    uint8_t index;
+    std::vector<ChunkStep> steps;
+    std::string name;
+  };
+  std::vector<float> params;
+  std::vector<Record> patterns;
+  // A fresh instance: default values, 64 patterns of 16 default steps named
+  // "pattern 1".., the factory line in pattern 0.
+  static ChunkImage factory();
+  std::vector<uint8_t> bytes() const;
+};
 
 // Text queries read a buffer pre-filled with this marker, so a query that
 // writes nothing reads back as the marker.
@@ -137,13 +156,5 @@ class FakeHost {
   int64_t m_blockStart = 0;
   std::vector<HeardMidi> m_sent;
 };
-
-// Steps in the state chunk's pattern records (120 header bytes, then per
-// record: index, n, n × (note, slide, accent), name length, 127 name bytes).
-struct ChunkStep {
-  int note, slide, accent;
-};
-ChunkStep chunkStep(const std::vector<uint8_t>& chunk, int pattern, int step);
-void setChunkStep(std::vector<uint8_t>& chunk, int pattern, int step, ChunkStep value);
 
 }  // namespace vornix::test

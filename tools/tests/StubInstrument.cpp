@@ -47,7 +47,6 @@ VstIntPtr VST_CALL dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntP
         std::memcpy(g_pendingFirst, e->midiData, 3);
         g_pendingFirstDelta = e->deltaFrames;
       }
-      g_log.processEventsCalls++;
       return 1;
     }
     default:
@@ -87,7 +86,6 @@ void VST_CALL processReplacing(AEffect*, float**, float** outputs, VstInt32 fram
       reinterpret_cast<const VstTimeInfo*>(g_host(&g_effect, audioMasterGetTime, 0, 0x3E07, nullptr, 0.0f));
   if (b) {
     b->frames = frames;
-    b->hasTime = t != nullptr;
     if (t) b->time = *t;
     b->eventsBefore = g_pendingEvents;
     std::memcpy(b->firstEvent, g_pendingFirst, 3);
@@ -100,16 +98,12 @@ void VST_CALL processReplacing(AEffect*, float**, float** outputs, VstInt32 fram
     outputs[0][i] = kStubLeft;
     outputs[1][i] = kStubRight;
   }
-  VstMidiEvent& e = g_out[0];
-  e = VstMidiEvent{};
-  e.type = kVstMidiType;
-  e.byteSize = sizeof(VstMidiEvent);
-  e.deltaFrames = frames / 2;
-  e.midiData[0] = static_cast<char>(0x90);
-  e.midiData[1] = static_cast<char>(60 + g_log.blockCount % 12);
-  e.midiData[2] = 100;
+  // clang-format off
+  g_out[0] = {kVstMidiType, sizeof(VstMidiEvent), frames / 2, 0, 0, 0,
+              {char(0x90), char(60 + g_log.blockCount % 12), 100, 0}, 0, 0, 0, 0};
+  // clang-format on
+  g_outBlock.events[0] = reinterpret_cast<VstEvent*>(&g_out[0]);
   g_outBlock.numEvents = 1;
-  g_outBlock.events[0] = reinterpret_cast<VstEvent*>(&e);
   g_host(&g_effect, audioMasterProcessEvents, 0, 0, &g_outBlock, 0.0f);
   if (g_params[0] >= 0.5f) sendHostile();
   g_log.blockCount++;

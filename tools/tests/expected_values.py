@@ -49,10 +49,12 @@ for frame, rate, bpm in ((0, 44100, 120), (22, 44100, 120), (23, 44100, 120),
                          (48000, 48000, 140), (1, 48000, 140), (44100 * 3600, 44100, 120)):
     print("ticks", frame, rate, bpm, ticks(frame, rate, bpm))
 
-# Stub instrument: left 0.5, right -0.25 everywhere.
-peak = 0.5
-rms = math.sqrt((0.5 ** 2 + 0.25 ** 2) / 2)
+# Stub instrument: left 1.5 (an over), right -0.25 everywhere.
+peak = 1.5
+rms = math.sqrt((1.5 ** 2 + 0.25 ** 2) / 2)
 print("stub peak dB %.4f rms dB %.4f" % (20 * math.log10(peak), 20 * math.log10(rms)))
+# The level meter: constant 0.5 and -0.25, and 0.5 alone.
+print("meter peak dB %.4f rms dB %.4f" % (20 * math.log10(0.5), 20 * math.log10(math.sqrt((0.5 ** 2 + 0.25 ** 2) / 2))))
 # A full-scale sine has an RMS of 1/sqrt(2): -3.0103 dB.
 print("sine rms dB %.4f" % (20 * math.log10(1 / math.sqrt(2))))
 # Stub render of 3 bars at 90 BPM, 48 kHz, 512-frame blocks.
