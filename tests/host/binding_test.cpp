@@ -91,11 +91,6 @@ TEST(Binding, DispatcherAnswers) {
     EXPECT_EQ(host.text(opcode, 0, &answer), expected);
     EXPECT_EQ(answer, expected == kUntouched ? 0 : 1) << expected;
   }
-  // Renaming the single program changes no state.
-  const auto before = host.getChunk();
-  char name[] = "renamed";
-  host.dispatch(effSetProgramName, 0, 0, name);
-  EXPECT_EQ(host.getChunk(), before);
 
   // canDo matches whole strings only.
   auto canDo = [&](std::string text) { return host.dispatch(effCanDo, 0, 0, text.data()); };

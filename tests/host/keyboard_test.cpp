@@ -84,22 +84,5 @@ TEST(KeyboardMode, KeysGlideReturnToTheLatestHeldAndFade) {
   EXPECT_TRUE(host.sentMidi().empty());
 }
 
-TEST(KeyboardMode, SequencerFadesOutBeforeTheKeyboardTakesOver) {
-  FakeHost host;
-  host.resume();
-  host.play(120.0);
-  host.render(512, 12);  // step 1's tied key 50 is on at the host
-  ASSERT_EQ(host.keysStillOn(), std::vector<int>{50});
-  const double level = host.peak(11 * 512, 512);
-  host.setParameter(26, 0.9f);
-  play(host, {{{}, 3, 0.0}});
-  EXPECT_GT(host.peak(12 * 512, 64), 0.3 * level);
-  EXPECT_TRUE(host.keysStillOn().empty());
-  // The host keeps playing; keys now play the voice, the sequencer is quiet.
-  const size_t sequencerNotes = host.noteOns().size();
-  play(host, {{{noteOn(48, 100)}, 24, k48}});
-  EXPECT_EQ(host.noteOns().size(), sequencerNotes);
-}
-
 }  // namespace
 }  // namespace vornix::test

@@ -174,16 +174,9 @@ std::vector<HeardMidi> FakeHost::noteOns() const {
   return out;
 }
 
-std::vector<int> FakeHost::keysStillOn() const {
-  bool held[128] = {};
-  for (const HeardMidi& m : m_sent) {
-    if (m.on() || m.off()) held[m.key & 0x7F] = m.on();
-  }
-  std::vector<int> keys;
-  for (int k = 0; k < 128; ++k) {
-    if (held[k]) keys.push_back(k);
-  }
-  return keys;
+bool FakeHost::allKeysReleased() const {
+  return std::all_of(m_sent.begin(), m_sent.end(),
+                     [&](const HeardMidi& m) { return !m.on() || firstOffAfter(m.key, m.at); });
 }
 
 std::optional<HeardMidi> FakeHost::firstOffAfter(int key, int64_t from) const {

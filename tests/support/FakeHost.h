@@ -129,7 +129,7 @@ class FakeHost {
 
   const std::vector<HeardMidi>& sentMidi() const { return m_sent; }
   std::vector<HeardMidi> noteOns() const;
-  std::vector<int> keysStillOn() const;
+  bool allKeysReleased() const;  // every note-on followed by a note-off of its key
   std::optional<HeardMidi> firstOffAfter(int key, int64_t from) const;
 
   // Over [from, from + length): the RMS of the left channel, the peak of both.

@@ -1,7 +1,7 @@
 // A tiny instrument module that the host tests load in place of the real one.
-// It records what the host does to it (dispatcher opcodes, the time info and
-// input events of every block) and answers with known output: constant
-// levels on both channels and one note-on per block at the block's middle.
+// It records what the host gives it (the time info and input events of
+// every block) and answers with known output: constant levels on both
+// channels and one note-on per block at the block's middle.
 // With parameter 0 at 1.0 it also sends the host malformed event blocks.
 //
 // Built four times: STUB_VARIANT 0 is the working instrument, 1 answers a
@@ -27,14 +27,7 @@ struct {
   VstEvent* events[4];
 } g_outBlock;
 
-VstIntPtr VST_CALL dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                              float opt) {
-  if (g_log.opcodeCount < kStubMaxOpcodes) {
-    StubOpcode& o = g_log.opcodes[g_log.opcodeCount++];
-    o.opcode = opcode;
-    o.value = static_cast<long long>(value);
-    o.opt = opt;
-  }
+VstIntPtr VST_CALL dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float) {
   switch (opcode) {
     case effGetParamName:
       if (index >= 0 && index < kStubParams) std::strcpy(static_cast<char*>(ptr), kNames[index]);
@@ -123,9 +116,6 @@ extern "C" __attribute__((visibility("default"))) const StubLog* stubLog() { ret
 extern "C" __attribute__((visibility("default"))) AEffect* STUB_ENTRY(audioMasterCallback host) {
   g_log = StubLog{};
   g_host = host;
-  g_log.versionAnswer = static_cast<int>(host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f));
-  char canDo[] = "sendVstMidiEvent";
-  g_log.canDoSendMidi = static_cast<int>(host(nullptr, audioMasterCanDo, 0, 0, canDo, 0.0f));
   if (STUB_VARIANT == 2) return nullptr;
   g_effect = AEffect{};
   g_effect.magic = STUB_VARIANT == 1 ? vstFourCC('P', 't', 's', 'V') : kEffectMagic;

@@ -5,17 +5,10 @@
 #include "plugin/vst2abi.h"
 
 constexpr int kStubParams = 3;
-constexpr int kStubMaxOpcodes = 64;
 constexpr int kStubMaxBlocks = 64;
 // Left is an over, which a 24-bit file must clip rather than wrap.
 constexpr float kStubLeft = 1.5f;
 constexpr float kStubRight = -0.25f;
-
-struct StubOpcode {
-  int opcode;
-  long long value;
-  float opt;
-};
 
 struct StubBlock {
   int frames;
@@ -27,10 +20,6 @@ struct StubBlock {
 };
 
 struct StubLog {
-  int versionAnswer;
-  int canDoSendMidi;
-  int opcodeCount;
-  StubOpcode opcodes[kStubMaxOpcodes];
   int blockCount;
   StubBlock blocks[kStubMaxBlocks];
 };
