@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -87,9 +88,9 @@ TEST(Render, OneRunPerFeature) {
       {"--transport '1:play,0:stop'", 2, {"times must rise"}},
       {"--sync keyboard", 2, {"keyboard"}},
   };
+  const std::string dir = ::testing::TempDir() + "vornix_render_e2e_" + std::to_string(getpid());
   for (const RenderCase& c : cases) {
     SCOPED_TRACE(c.args);
-    const std::string dir = ::testing::TempDir() + "vornix_render_e2e";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::ofstream(dir + "/keys.mid", std::ios::binary).write(reinterpret_cast<const char*>(kKeys.data()), 55);
@@ -152,6 +153,7 @@ TEST(Render, OneRunPerFeature) {
                   noteSum == 49308);
     }
   }
+  std::filesystem::remove_all(dir);
 }
 
 #else
