@@ -24,7 +24,7 @@ TEST(Binding, RecordAndLifecycle) {
   // Silent until the host first resumes the instance, playing or not.
   host.play(120.0);
   host.render(512, 40);
-  EXPECT_EQ(host.peak(0, host.frames()), 0.0);
+  EXPECT_EQ(host.peakFrom(0), 0.0);
   // The deprecated accumulating entry and the double entry exist (hosts fall
   // back to something worse on a null pointer) and leave the buffers alone.
   host.resume();
@@ -48,15 +48,12 @@ TEST(Binding, RecordAndLifecycle) {
   other.resume();
   other.play(120.0);
   other.render(512, 20);
-  EXPECT_TRUE(other.allFinite());
-  EXPECT_GT(other.peak(0, other.frames()), 1e-3);
+  EXPECT_TRUE(other.peakFrom(0) > 1e-3 && other.peakFrom(0) < 4.0);
 
   // The version query decides whether an instance is made: 0 is no host,
   // while some Linux hosts answer 2 rather than 2400.
   for (const auto& [version, made] : {std::pair{VstIntPtr(0), false}, {VstIntPtr(2), true}}) {
-    FakeHost::Options options;
-    options.hostVersion = version;
-    EXPECT_EQ(FakeHost(options).valid(), made) << "host version " << version;
+    EXPECT_EQ(FakeHost(44100.0f, version).valid(), made) << "host version " << version;
   }
 }
 

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -36,9 +35,7 @@ const double kLevels16000[kSteps] = {-22.88, -15.61, -22.93, -16.63, -20.36, -23
                                      -22.55, -19.91, -17.36, -16.19, -23.44, -22.41, -19.00, -15.74};
 
 void checkFingerprint(float rate, const double (&expected)[kSteps], const char* name) {
-  FakeHost::Options options;
-  options.sampleRate = rate;
-  FakeHost host(options);
+  FakeHost host(rate);
   host.resume();
   host.play(120.0);
   host.renderFrames(static_cast<int64_t>((kSteps + 1.5) * rate / 8.0), 512);
@@ -76,7 +73,7 @@ void checkFingerprint(float rate, const double (&expected)[kSteps], const char* 
     ASSERT_NEAR(host.left()[i], host.right()[i], 1e-6f) << "sample " << i;
   }
   host.render(4096);  // longer than announced: at 16000 Hz rendered in pieces
-  EXPECT_TRUE(host.allFinite());
+  EXPECT_LT(host.peakFrom(0), 4.0);
 }
 
 TEST(Fingerprint, FactoryLineAt44100) { checkFingerprint(44100.0f, kLevels44100, "kLevels44100"); }
@@ -125,42 +122,31 @@ TEST(Rendering, DoesNotDependOnWhereBlocksAreCut) {
   }
 }
 
-// Time information that disappears, or a tempo that is no tempo, from the
-// start or after playing at 120: the output stays finite and bounded, MIDI
-// stays inside its blocks, and the clock keeps the last good tempo (a step
-// every 5512.5 samples) or stops.
+// Time information that disappears, or a tempo that is no tempo, after
+// playing at 120 (with a null input array, as some hosts pass): the output
+// stays finite and bounded, MIDI stays inside its blocks, the clock keeps
+// the last good tempo (a step every 5512.5 samples; without time information
+// the transport counts as stopped), and the voice plays again once the host
+// answers properly.
 TEST(Rendering, MissingTimeInfoAndMeaninglessTempos) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (double tempo : {-1.0 /* no time info */, 0.0, -120.0, nan, std::numeric_limits<double>::infinity()}) {
-    for (bool playedFirst : {false, true}) {
-      SCOPED_TRACE("tempo " + std::to_string(tempo) + (playedFirst ? " after playing" : " from the start"));
-      FakeHost host;
-      host.resume();
-      host.play(120.0);
-      if (playedFirst) host.render(512, 20);
-      const int64_t from = host.frames();
-      if (tempo == -1.0) {
-        host.noTimeInfo();
-      } else {
-        host.timeInfo().tempo = tempo;
-      }
-      host.render(512, 40, true);  // and a null input array, as some hosts pass
-      EXPECT_TRUE(host.allFinite());
-      EXPECT_LT(host.peak(0, host.frames()), 4.0);
-      const auto ons = host.noteOns();
-      const auto later =
-          std::count_if(ons.begin(), ons.end(), [&](const HeardMidi& n) { return n.at >= from; });
-      EXPECT_TRUE(later >= 3 || !playedFirst || tempo == -1.0) << "the clock stopped at a bad tempo";
-      for (size_t n = 1; n < ons.size(); ++n) {
-        if (ons[n].at >= from) {
-          EXPECT_NEAR(double(ons[n].at - ons[n - 1].at), 5512.5, 1.0) << "note " << n;
-        }
-      }
-      for (const HeardMidi& m : host.sentMidi()) EXPECT_TRUE(m.deltaFrames >= 0 && m.deltaFrames < 512);
-      host.play(120.0);  // the host answers again
-      host.render(512, 20);
-      EXPECT_GT(host.peak(host.frames() - 8192, 8192), 1e-3);
-    }
+  for (double tempo : {-1.0 /* no time info */, 0.0, -120.0, std::nan(""), HUGE_VAL}) {
+    FakeHost host;
+    host.resume();
+    host.play(120.0);
+    host.render(512, 20);
+    const size_t before = host.noteOns().size();
+    tempo == -1.0 ? host.noTimeInfo() : void(host.timeInfo().tempo = tempo);
+    host.render(512, 40, true);
+    EXPECT_LT(host.peakFrom(0), 4.0) << tempo;
+    const auto ons = host.noteOns();
+    EXPECT_TRUE(tempo == -1.0 || ons.size() >= before + 3) << tempo << ": the clock stopped";
+    for (size_t n = 1; n < ons.size(); ++n)
+      EXPECT_NEAR(double(ons[n].at - ons[n - 1].at), 5512.5, 1.0) << tempo;
+    for (const HeardMidi& m : host.sentMidi())
+      EXPECT_TRUE(m.deltaFrames >= 0 && m.deltaFrames < 512) << tempo;
+    host.play(120.0);
+    host.render(512, 20);
+    EXPECT_GT(host.peak(host.frames() - 8192, 8192), 1e-3) << tempo;
   }
 }
 

@@ -83,9 +83,7 @@ TEST(Parameters, DisplayTexts) {
   };
   // clang-format on
   for (const DisplayCase& c : cases) {
-    FakeHost::Options options;
-    options.sampleRate = c.rate;
-    FakeHost host(options);
+    FakeHost host(c.rate);
     if (c.tempo > 0.0) {
       host.resume();
       host.stop(c.tempo);
@@ -94,14 +92,8 @@ TEST(Parameters, DisplayTexts) {
     host.setParameter(c.index, c.value);
     EXPECT_EQ(host.display(c.shown), c.text) << "index " << c.index << " value " << c.value << ", " << c.rate;
   }
-  // Unsynced, the delay is trunc(2 v * 22050) samples, at least 176; formatted
-  // texts stay within eight characters anywhere in the range.
+  // Formatted texts stay within eight characters anywhere in the range.
   FakeHost host;
-  host.setParameter(16, 0.0f);
-  for (const auto& [value, text] : {std::pair{0.5f, "500"}, {0.25f, "250"}, {0.0f, "3"}}) {
-    host.setParameter(18, value);
-    EXPECT_EQ(host.display(18), text);
-  }
   for (int index = 0; index < 26; ++index) {
     for (float v : {0.01f, 0.1f, 0.3333f, 0.77f, 0.999f}) {
       host.setParameter(index, v);
@@ -175,7 +167,7 @@ TEST(Parameters, CarelessHostInput) {
     EXPECT_EQ(host.display(index).find("nan"), std::string::npos) << "index " << index;
   }
   host.render(512, 100);
-  EXPECT_TRUE(host.allFinite());
+  EXPECT_LT(host.peakFrom(0), 4.0);
 }
 
 }  // namespace

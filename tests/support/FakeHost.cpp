@@ -40,7 +40,7 @@ FakeHost* g_creating = nullptr;
 
 }  // namespace
 
-FakeHost::FakeHost(const Options& options) : m_options(options) {
+FakeHost::FakeHost(float sampleRate, VstIntPtr hostVersion) : m_rate(sampleRate), m_hostVersion(hostVersion) {
   stop();
   g_creating = this;
   m_effect = pluginEntry()(&FakeHost::callback);
@@ -48,11 +48,9 @@ FakeHost::FakeHost(const Options& options) : m_options(options) {
   if (m_effect == nullptr) return;
   g_hosts[m_effect] = this;
   dispatch(effOpen);
-  setSampleRate(options.sampleRate);
-  setBlockSize(options.blockSize);
+  setSampleRate(sampleRate);
+  setBlockSize(512);
 }
-
-FakeHost::~FakeHost() { close(); }
 
 VstIntPtr FakeHost::close() {
   if (m_effect == nullptr) return 0;
@@ -90,32 +88,29 @@ VstIntPtr FakeHost::setChunk(std::vector<uint8_t> bytes, bool preset) {
 }
 
 void FakeHost::setSampleRate(float rate) {
-  if (rate > 0.0f) m_options.sampleRate = rate;
+  if (rate > 0.0f) m_rate = rate;
   dispatch(effSetSampleRate, 0, 0, nullptr, rate);
 }
 
 void FakeHost::play(double tempo, double ppq) {
-  m_timeInfoAvailable = true;
-  m_timeInfo = VstTimeInfo{};
-  m_timeInfo.tempo = tempo;
-  m_timeInfo.timeSigNumerator = m_timeInfo.timeSigDenominator = 4;
-  m_timeInfo.flags = kVstTransportChanged | kVstTransportPlaying | kVstPpqPosValid | kVstTempoValid |
-                     kVstBarsValid | kVstTimeSigValid;
+  setTransport(true, tempo);
   relocate(ppq);
 }
 
-void FakeHost::stop(double tempo) {
-  const bool wasPlaying = (m_timeInfo.flags & kVstTransportPlaying) != 0;
+void FakeHost::stop(double tempo) { setTransport(false, tempo); }
+
+void FakeHost::setTransport(bool playing, double tempo) {
+  const bool changed = playing || (m_timeInfo.flags & kVstTransportPlaying) != 0;
   m_timeInfoAvailable = true;
   m_timeInfo.tempo = tempo;
   m_timeInfo.timeSigNumerator = m_timeInfo.timeSigDenominator = 4;
   m_timeInfo.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid |
-                     (wasPlaying ? kVstTransportChanged : 0);
+                     (playing ? kVstTransportPlaying : 0) | (changed ? kVstTransportChanged : 0);
 }
 
 void FakeHost::relocate(double ppq) {
   m_timeInfo.ppqPos = ppq;
-  m_timeInfo.samplePos = ppq * 60.0 * m_options.sampleRate / m_timeInfo.tempo;
+  m_timeInfo.samplePos = ppq * 60.0 * m_rate / m_timeInfo.tempo;
   m_timeInfo.flags |= kVstTransportChanged;
 }
 
@@ -144,14 +139,14 @@ void FakeHost::render(int frames, int blocks, bool nullInputs) {
     std::vector<float> silence(frames + 1, 0.0f);
     float* outputs[2] = {m_left.data() + start, m_right.data() + start};
     float* inputs[2] = {silence.data(), silence.data()};
-    m_timeInfo.sampleRate = m_options.sampleRate;
+    m_timeInfo.sampleRate = m_rate;
     m_effect->processReplacing(m_effect, nullInputs ? nullptr : inputs, outputs, frames);
     // The transport-changed flag is reported only for the block in which the
     // state changed.
     m_timeInfo.flags &= ~kVstTransportChanged;
     if (m_timeInfo.flags & kVstTransportPlaying) {
       m_timeInfo.samplePos += frames;
-      m_timeInfo.ppqPos += frames * m_timeInfo.tempo / (60.0 * m_options.sampleRate);
+      m_timeInfo.ppqPos += frames * m_timeInfo.tempo / (60.0 * m_rate);
     }
     ++m_blocks;
   }
@@ -159,12 +154,6 @@ void FakeHost::render(int frames, int blocks, bool nullInputs) {
 
 void FakeHost::renderFrames(int64_t frames, int blockFrames) {
   for (; frames > 0; frames -= blockFrames) render(static_cast<int>(std::min<int64_t>(frames, blockFrames)));
-}
-
-bool FakeHost::allFinite() const {
-  auto finite = [](float s) { return std::isfinite(s); };
-  return std::all_of(m_left.begin(), m_left.end(), finite) &&
-         std::all_of(m_right.begin(), m_right.end(), finite);
 }
 
 std::vector<HeardMidi> FakeHost::noteOns() const {
@@ -194,8 +183,9 @@ double FakeHost::rms(int64_t from, int64_t length) const {
 
 double FakeHost::peak(int64_t from, int64_t length) const {
   double p = 0.0;
-  for (int64_t i = from; i < from + length; ++i)
-    p = std::max({p, double(std::fabs(m_left.at(i))), double(std::fabs(m_right[i]))});
+  for (int64_t i = from; i < from + length; ++i) {
+    for (float v : {std::fabs(m_left.at(i)), std::fabs(m_right[i])}) p = v <= p ? p : v;
+  }
   return p;
 }
 
@@ -226,23 +216,19 @@ VstIntPtr VST_CALL FakeHost::callback(AEffect* effect, VstInt32 opcode, VstInt32
   FakeHost* host = found != g_hosts.end() ? found->second : g_creating;
   // A call from an instance no FakeHost owns: a 2.4 host that supports nothing.
   if (host == nullptr) return opcode == audioMasterVersion ? 2400 : 0;
-  return host->answer(opcode, ptr);
-}
-
-VstIntPtr FakeHost::answer(VstInt32 opcode, void* ptr) {
   switch (opcode) {
     case audioMasterVersion:
-      return m_options.hostVersion;
+      return host->m_hostVersion;
     case audioMasterGetTime:
-      return m_timeInfoAvailable ? reinterpret_cast<VstIntPtr>(&m_timeInfo) : 0;
+      return host->m_timeInfoAvailable ? reinterpret_cast<VstIntPtr>(&host->m_timeInfo) : 0;
     case audioMasterProcessEvents: {
       const auto* events = static_cast<const VstEvents*>(ptr);
       for (int i = 0; events != nullptr && i < events->numEvents; ++i) {
         const auto* midi = reinterpret_cast<const VstMidiEvent*>(events->events[i]);
         if (midi == nullptr || midi->type != kVstMidiType) continue;
         const auto byte = [&](int k) { return static_cast<uint8_t>(midi->midiData[k]); };
-        m_sent.push_back(
-            {m_blockStart + midi->deltaFrames, m_blocks, midi->deltaFrames, byte(0), byte(1), byte(2)});
+        host->m_sent.push_back({host->m_blockStart + midi->deltaFrames, host->m_blocks, midi->deltaFrames,
+                                byte(0), byte(1), byte(2)});
       }
       return 1;
     }

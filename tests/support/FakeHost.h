@@ -72,16 +72,10 @@ struct HeardMidi {
 
 class FakeHost {
  public:
-  struct Options {
-    // The answer to audioMasterVersion: 0 is a host the plug-in must refuse.
-    VstIntPtr hostVersion = 2400;
-    float sampleRate = 44100.0f;
-    int blockSize = 512;
-  };
-
-  FakeHost() : FakeHost(Options{}) {}
-  explicit FakeHost(const Options& options);
-  ~FakeHost();
+  // A host at a sample rate that answers audioMasterVersion with hostVersion
+  // (0 is a host the plug-in must refuse).
+  explicit FakeHost(float sampleRate = 44100.0f, VstIntPtr hostVersion = 2400);
+  ~FakeHost() { close(); }
   FakeHost(const FakeHost&) = delete;
   FakeHost& operator=(const FakeHost&) = delete;
 
@@ -125,14 +119,14 @@ class FakeHost {
   const std::vector<float>& left() const { return m_left; }
   const std::vector<float>& right() const { return m_right; }
   int64_t frames() const { return static_cast<int64_t>(m_left.size()); }
-  bool allFinite() const;
 
   const std::vector<HeardMidi>& sentMidi() const { return m_sent; }
   std::vector<HeardMidi> noteOns() const;
   bool allKeysReleased() const;  // every note-on followed by a note-off of its key
   std::optional<HeardMidi> firstOffAfter(int key, int64_t from) const;
 
-  // Over [from, from + length): the RMS of the left channel, the peak of both.
+  // Over [from, from + length): the RMS of the left channel, the peak of
+  // both (NaN when a sample is NaN).
   double rms(int64_t from, int64_t length) const;
   double peak(int64_t from, int64_t length) const;
   double peakFrom(int64_t from) const { return peak(from, frames() - from); }
@@ -145,9 +139,10 @@ class FakeHost {
                                      void* ptr, float opt);
 
  private:
-  VstIntPtr answer(VstInt32 opcode, void* ptr);
+  void setTransport(bool playing, double tempo);
 
-  Options m_options;
+  float m_rate;
+  VstIntPtr m_hostVersion;
   AEffect* m_effect = nullptr;
   bool m_timeInfoAvailable = true;
   VstTimeInfo m_timeInfo{};
