@@ -192,8 +192,8 @@ double FakeHost::peak(int64_t from, int64_t length) const {
 double FakeHost::period(int64_t from, int64_t length, int minLag, int maxLag) const {
   const float* x = &m_left.at(from + length - 1) - (length - 1);
   const int n = static_cast<int>(length);
-  std::vector<double> values(maxLag + 2, 0.0);
-  for (int lag = minLag - 1; lag <= maxLag + 1; ++lag) {
+  std::vector<double> values(maxLag + 1, 0.0);
+  for (int lag = minLag; lag <= maxLag; ++lag) {
     double xy = 0.0, xx = 0.0, yy = 0.0;
     for (int i = 0; i + lag < n; ++i) {
       xy += double(x[i]) * x[i + lag];
@@ -202,12 +202,8 @@ double FakeHost::period(int64_t from, int64_t length, int minLag, int maxLag) co
     }
     values[lag] = (xx > 0.0 && yy > 0.0) ? xy / std::sqrt(xx * yy) : 0.0;
   }
-  const int best = static_cast<int>(std::max_element(values.begin() + minLag, values.begin() + maxLag + 1) -
-                                    values.begin());
-  // Parabola through the peak and its neighbours.
-  const double a = values[best - 1], b = values[best], c = values[best + 1];
-  const double denom = a - 2.0 * b + c;
-  return best + std::clamp(denom != 0.0 ? 0.5 * (a - c) / denom : 0.0, -0.5, 0.5);
+  return static_cast<double>(std::max_element(values.begin() + minLag, values.begin() + maxLag + 1) -
+                             values.begin());
 }
 
 VstIntPtr VST_CALL FakeHost::callback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr,

@@ -130,9 +130,8 @@ class FakeHost {
   double rms(int64_t from, int64_t length) const;
   double peak(int64_t from, int64_t length) const;
   double peakFrom(int64_t from) const { return peak(from, frames() - from); }
-  // The period in samples (refined between samples) that maximises the
-  // normalised autocorrelation for lags minLag..maxLag; keep maxLag below
-  // 2 * minLag to exclude octaves.
+  // The period in samples that maximises the normalised autocorrelation for
+  // lags minLag..maxLag; keep maxLag below 2 * minLag to exclude octaves.
   double period(int64_t from, int64_t length, int minLag, int maxLag) const;
 
   static VstIntPtr VST_CALL callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,

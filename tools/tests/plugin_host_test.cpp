@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "MidiFeed.h"
@@ -27,39 +28,27 @@ const StubLog* loadStub(PluginHost& host) {
   return proc ? proc() : nullptr;
 }
 
-TEST(PluginHost, LoadsAndStartsAsAHost) {
-  const struct {
-    const char* path;
-    LoadError error;
-    const char* message;
-  } failures[] = {{"/nonexistent/vornix.so", LoadError::CannotOpen, "/nonexistent/vornix.so"},
-                  {STUB_NO_ENTRY, LoadError::NoEntry, "VSTPluginMain"},
-                  {STUB_NULL_EFFECT, LoadError::NullEffect, ""},
-                  {STUB_BAD_MAGIC, LoadError::BadMagic, "magic"}};
-  for (const auto& f : failures) {
+TEST(PluginHost, LoadFailuresAreTold) {
+  // clang-format off
+  const std::tuple<const char*, LoadError, const char*> failures[] = {
+      {"/nonexistent/vornix.so", LoadError::CannotOpen, "/nonexistent/vornix.so"},
+      {STUB_NO_ENTRY, LoadError::NoEntry, "VSTPluginMain"}, {STUB_NULL_EFFECT, LoadError::NullEffect, ""},
+      {STUB_BAD_MAGIC, LoadError::BadMagic, "magic"}};
+  // clang-format on
+  for (const auto& [path, error, text] : failures) {
     PluginHost host;
     std::string message;
-    EXPECT_EQ(host.load(f.path, message), f.error) << f.path;
-    EXPECT_NE(message.find(f.message), std::string::npos) << message;
-    EXPECT_FALSE(message.empty() || host.effect() != nullptr) << f.path;
+    EXPECT_EQ(host.load(path, message), error) << path;
+    EXPECT_TRUE(message.find(text) != std::string::npos && !message.empty() && !host.effect()) << message;
   }
-  PluginHost host;
-  const StubLog* log = loadStub(host);
-  ASSERT_NE(log, nullptr);
-  host.start(48000.0, 256);
-  EXPECT_EQ(host.paramNames(), (std::vector<std::string>{"Hostile", "Delay ", "Gamma"}));
-  host.setParameter(2, 0.75f);
-  EXPECT_EQ(host.getParameter(2), 0.75f);
 }
 
 TEST(TransportScript, ParsesCuesAndRefusesNonsense) {
   std::vector<vxtools::TransportCue> cues;
   std::string error;
-  ASSERT_TRUE(vxtools::parseTransportScript("0:play@0, 8:stop,10.25 : play @ 16.5 ", cues, error)) << error;
-  ASSERT_EQ(cues.size(), 3u);
-  EXPECT_TRUE(cues[0].beat == 0.0 && cues[0].play && cues[0].locate && cues[0].ppq == 0.0);
-  EXPECT_TRUE(cues[1].beat == 8.0 && !cues[1].play && !cues[1].locate);
-  EXPECT_TRUE(cues[2].beat == 10.25 && cues[2].play && cues[2].locate && cues[2].ppq == 16.5);
+  ASSERT_TRUE(vxtools::parseTransportScript(" 8:stop,10.25 : play @ 16.5 ", cues, error)) << error;
+  EXPECT_TRUE(cues.size() == 2 && !cues[0].play && !cues[0].locate && cues[1].beat == 10.25 &&
+              cues[1].ppq == 16.5);
   // clang-format off
   const std::pair<const char*, const char*> bad[] = {
       {"", "empty"}, {"play", "cue 1 \"play\": expected TIME:ACTION"}, {"1:pause", "play or stop"},

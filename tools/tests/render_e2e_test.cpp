@@ -32,10 +32,12 @@ std::string slurp(const std::string& path) {
 
 // 96 ticks per beat; key 48 from tick 96 to 192, then 60 BPM, key 55 from
 // 240 to 264: frames 22050, 44100, 66150, 77175 at 44100 Hz.
-const Bytes kKeys = {'M',  'T',  'h',  'd',  0,    0,    0,    6,    0,    0,    0,    1,    0,    96,
-                     'M',  'T',  'r',  'k',  0,    0,    0,    33,   0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1,
-                     0x20, 0x60, 0x90, 0x30, 0x64, 0x60, 0x30, 0x00, 0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42,
-                     0x40, 0x30, 0x90, 0x37, 0x64, 0x18, 0x80, 0x37, 0x00, 0x00, 0xFF, 0x2F, 0x00};
+// clang-format off
+const Bytes kKeys = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0, 0, 0, 33,
+                     0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x60, 0x90, 0x30, 0x64, 0x60, 0x30, 0x00,
+                     0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x30, 0x90, 0x37, 0x64, 0x18, 0x80, 0x37,
+                     0x00, 0x00, 0xFF, 0x2F, 0x00};
+// clang-format on
 
 // A region of the left channel that sounds (RMS above -30 dBFS; the bass
 // line runs near -20) or is silent (peak below -120 dBFS).
@@ -58,29 +60,17 @@ TEST(Render, OneRunPerFeature) {
   // while the band-limited oscillator is on (the instrument's default), so
   // the regions keep a 512-frame block of margin around the event times,
   // plus the 441-frame release fade.
+  // clang-format off
   const RenderCase cases[] = {
       // 3 bars at 90 BPM and 48000 Hz; "delay" names the padded "Delay ".
-      {"--tempo 90 --bars 3 --rate 48000 --format pcm24 --param delay=1",
-       0,
-       {"384000 frames", "peak 3.5 dBFS, RMS 0.6 dBFS, 753 MIDI events"},
-       384000,
-       {},
-       true},
+      {"--tempo 90 --bars 3 --rate 48000 --format pcm24 --param delay=1", 0,
+       {"384000 frames", "peak 3.5 dBFS, RMS 0.6 dBFS, 753 MIDI events"}, 384000, {}, true},
       {"", 0, {}, 352800},  // 4 bars at 120 BPM
-      {"--sync midi --midi-in keys.mid --bars 1 --timing",
-       0,
-       {"88200 frames", "fed 4 of 4 input events", "ns per sample", "real-time factor"},
-       88200,
-       {{0, 21504, false},
-        {22562, 43588, true},
-        {45053, 65638, false},
-        {66662, 76663, true},
-        {78128, 88200, false}}},
+      {"--sync midi --midi-in keys.mid --bars 1 --timing", 0,
+       {"88200 frames", "fed 4 of 4 input events", "ns per sample", "real-time factor"}, 88200,
+       {{0, 21504, false}, {22562, 43588, true}, {45053, 65638, false}, {66662, 76663, true}, {78128, 88200, false}}},
       // Beat 4 = frame 88200: stop (a 441-frame fade); beat 5: play from song beat 16.
-      {"--bars 2 --transport '0:play@0, 4:stop, 5:play@16'",
-       0,
-       {},
-       176400,
+      {"--bars 2 --transport '0:play@0, 4:stop, 5:play@16'", 0, {}, 176400,
        {{0, 88200, true}, {88641, 110250, false}, {110250, 176400, true}}},
       // The internal clock waits for the editor's play button.
       {"--bars 1 --sync internal", 0, {"(silent)", "internal clock starts only from the editor"}, 88200},
@@ -88,6 +78,7 @@ TEST(Render, OneRunPerFeature) {
       {"--transport '1:play,0:stop'", 2, {"times must rise"}},
       {"--sync keyboard", 2, {"keyboard"}},
   };
+  // clang-format on
   const std::string dir = ::testing::TempDir() + "vornix_render_e2e_" + std::to_string(getpid());
   for (const RenderCase& c : cases) {
     SCOPED_TRACE(c.args);
