@@ -45,8 +45,7 @@ TEST(Binding, RecordAndLifecycle) {
   EXPECT_EQ(other.getParameter(3), 0.09375f);
   EXPECT_EQ(other.display(10), "16");
   EXPECT_EQ(host.close(), 1);
-  other.resume();
-  other.play(120.0);
+  other.start(120.0);
   other.render(512, 20);
   EXPECT_TRUE(other.peakFrom(0) > 1e-3 && other.peakFrom(0) < 4.0);
 

@@ -25,19 +25,20 @@ namespace {
 constexpr int kSteps = 32;
 // Levels are kept to 0.01 dB; the tolerance allows for libm differences.
 constexpr double kToleranceDb = 0.05;
-const double kLevels44100[kSteps] = {-23.58, -15.61, -22.94, -16.62, -20.36, -23.44, -22.89, -22.89,
-                                     -22.54, -19.90, -17.34, -16.21, -23.45, -22.42, -18.98, -15.73,
-                                     -23.72, -15.61, -22.94, -16.62, -20.36, -23.44, -22.89, -22.89,
-                                     -22.54, -19.90, -17.34, -16.21, -23.45, -22.42, -18.97, -15.73};
-const double kLevels16000[kSteps] = {-22.88, -15.61, -22.93, -16.63, -20.36, -23.44, -22.89, -22.89,
-                                     -22.54, -19.90, -17.35, -16.21, -23.46, -22.43, -18.99, -15.75,
-                                     -23.71, -15.62, -22.94, -16.63, -20.36, -23.44, -22.89, -22.89,
-                                     -22.55, -19.91, -17.36, -16.19, -23.44, -22.41, -19.00, -15.74};
+// clang-format off
+const double kLevels44100[kSteps] = {
+    -23.58, -15.61, -22.94, -16.62, -20.36, -23.44, -22.89, -22.89, -22.54, -19.90, -17.34, -16.21, -23.45,
+    -22.42, -18.98, -15.73, -23.72, -15.61, -22.94, -16.62, -20.36, -23.44, -22.89, -22.89, -22.54, -19.90,
+    -17.34, -16.21, -23.45, -22.42, -18.97, -15.73};
+const double kLevels16000[kSteps] = {
+    -22.88, -15.61, -22.93, -16.63, -20.36, -23.44, -22.89, -22.89, -22.54, -19.90, -17.35, -16.21, -23.46,
+    -22.43, -18.99, -15.75, -23.71, -15.62, -22.94, -16.63, -20.36, -23.44, -22.89, -22.89, -22.55, -19.91,
+    -17.36, -16.19, -23.44, -22.41, -19.00, -15.74};
+// clang-format on
 
 void checkFingerprint(float rate, const double (&expected)[kSteps], const char* name) {
   FakeHost host(rate);
-  host.resume();
-  host.play(120.0);
+  host.start(120.0);
   host.renderFrames(static_cast<int64_t>((kSteps + 1.5) * rate / 8.0), 512);
   const auto ons = host.noteOns();
   ASSERT_GE(ons.size(), size_t{kSteps + 1});
@@ -56,11 +57,11 @@ void checkFingerprint(float rate, const double (&expected)[kSteps], const char* 
   }
   // Step k starts at the first sample at or past k × 5512.5 (engine_expected.py).
   for (int k = 0; k < kSteps; ++k) {
-    SCOPED_TRACE("step " + std::to_string(k));
-    EXPECT_EQ(ons[k].key, kFactoryNotes[k % 16] + 35);
-    EXPECT_EQ(ons[k].velocity, kFactoryAccent[k % 16] ? 127 : 64);
-    EXPECT_TRUE(rate != 44100.0f || std::fabs(ons[k].at - k * 5512.5) <= 1.0) << ons[k].at;
-    EXPECT_NEAR(levels[k], expected[k], kToleranceDb);
+    EXPECT_TRUE(ons[k].key == kFactoryNotes[k % 16] + 35 &&
+                ons[k].velocity == (kFactoryAccent[k % 16] ? 127 : 64) &&
+                (rate != 44100.0f || std::fabs(ons[k].at - k * 5512.5) <= 1.0))
+        << "step " << k << " at " << ons[k].at;
+    EXPECT_NEAR(levels[k], expected[k], kToleranceDb) << "step " << k;
   }
   // Independent of the recorded tables: an accented step is louder than a
   // plain one whose gate closes halfway (loudness 1 + 3 × accent level).
@@ -69,9 +70,7 @@ void checkFingerprint(float rate, const double (&expected)[kSteps], const char* 
   }
   // Delay and ping-pong are off: once the volume smoother has settled, both
   // channels carry the same signal.
-  for (int64_t i = static_cast<int64_t>(rate); i < host.frames(); ++i) {
-    ASSERT_NEAR(host.left()[i], host.right()[i], 1e-6f) << "sample " << i;
-  }
+  EXPECT_TRUE(std::equal(host.left().begin() + rate, host.left().end(), host.right().begin() + rate));
   host.render(4096);  // longer than announced: at 16000 Hz rendered in pieces
   EXPECT_LT(host.peakFrom(0), 4.0);
 }
@@ -92,8 +91,7 @@ void renderOneNoteLine(FakeHost& host, int blockFrames) {
   ChunkImage image = ChunkImage::factory();
   for (ChunkStep& step : image.patterns[0].steps) step.note = 13;
   ASSERT_EQ(host.setChunk(image.bytes()), 1);
-  host.resume();
-  host.play(kGridTempo);
+  host.start(kGridTempo);
   host.render(512, 4);
   host.stop(kGridTempo);
   host.render(512, 4);
@@ -131,8 +129,7 @@ TEST(Rendering, DoesNotDependOnWhereBlocksAreCut) {
 TEST(Rendering, MissingTimeInfoAndMeaninglessTempos) {
   for (double tempo : {-1.0 /* no time info */, 0.0, -120.0, std::nan(""), HUGE_VAL}) {
     FakeHost host;
-    host.resume();
-    host.play(120.0);
+    host.start(120.0);
     host.render(512, 20);
     const size_t before = host.noteOns().size();
     tempo == -1.0 ? host.noTimeInfo() : void(host.timeInfo().tempo = tempo);

@@ -158,8 +158,7 @@ TEST(Parameters, CarelessHostInput) {
   for (int size : {0, -1, std::numeric_limits<int>::min()}) host.setBlockSize(size);
   EXPECT_EQ(host.display(12), "114.8333");  // 5512 samples at 48000 Hz
   EXPECT_EQ(host.display(18), "250");
-  host.resume();
-  host.play(120.0);
+  host.start(120.0);
   for (int index = 0; index < 29; ++index) {
     host.setParameter(index, kNaN);
     const float readBack = host.getParameter(index);

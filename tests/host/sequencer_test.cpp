@@ -45,8 +45,7 @@ TEST(HostTransport, StartRelocateAndStop) {
   for (const auto& c : starts) {
     FakeHost host;
     host.setParameter(10, c.nbStep);
-    host.resume();
-    host.play(120.0, c.ppq);
+    host.start(120.0, c.ppq);
     host.render(512, 40);
     for (const auto& [step, beats] : c.steps) expectStep(host.noteOns(), step, beats * 22050);
   }
@@ -55,8 +54,7 @@ TEST(HostTransport, StartRelocateAndStop) {
   // on): step 8 sounds at the block's first sample, step 2 never does, and
   // the tied note is released half a block into the next block.
   FakeHost host;
-  host.resume();
-  host.play(120.0);
+  host.start(120.0);
   host.render(512, 20);
   host.relocate(2.0);
   host.render(512, 18);
@@ -93,19 +91,16 @@ TEST(HostTransport, StartRelocateAndStop) {
 // triggered before the block at sample 10240, pattern 0 cut to 12 steps so
 // that AUTO (the pattern's length, 66150 samples) differs from "16 step".
 TEST(HostTransport, TriggeredPatternStartsOnTheSyncGrid) {
+  // Free: the next sample; 1 step: multiples of trunc(5512.5); 4 and 16
+  // steps: multiples of 22050 and 88200; AUTO: trunc(12 × 5512.5), where the
+  // pattern wraps.
   const std::pair<float, int64_t> cases[] = {
-      {0.0f, 10240},   // free: the next sample
-      {0.25f, 11024},  // 1 step: multiples of trunc(5512.5)
-      {0.5f, 22050},   // 4 step
-      {0.75f, 88200},  // 16 step
-      {1.0f, 66150},   // AUTO: trunc(12 × 5512.5), where the pattern wraps
-  };
+      {0.0f, 10240}, {0.25f, 11024}, {0.5f, 22050}, {0.75f, 88200}, {1.0f, 66150}};
   for (const auto& [sync, expected] : cases) {
     FakeHost host;
     host.setParameter(10, 11.0f / 63.0f);
     host.setParameter(11, sync);
-    host.resume();
-    host.play(120.0);
+    host.start(120.0);
     host.render(512, 20);
     host.setParameter(14, 2 * 0.03125f);
     EXPECT_EQ(host.getParameter(14), 0.0625f);
@@ -146,8 +141,7 @@ TEST(SequencerMidi, NotesRestsGatesAndTies) {
     image.patterns[0].steps[13] = {0xFF, 0, 1};
     ASSERT_EQ(host.setChunk(image.bytes()), 1);
     host.setParameter(8, c.gate);
-    host.resume();
-    host.play(c.bpm);
+    host.start(c.bpm);
     const double step = 44100.0 * 60.0 / c.bpm / 4.0;
     host.renderFrames(static_cast<int64_t>(17 * step) + 4 * c.frames, c.frames);
     const auto ons = host.noteOns();
@@ -210,8 +204,7 @@ TEST(SequencerMidi, PatternKeysAndRecording) {
     FakeHost host;
     host.setParameter(28, c.record);
     host.sendMidi(c.keys);
-    host.resume();
-    host.play(120.0);
+    host.start(120.0);
     host.render(512, 86);
     host.sendMidi({noteOff(48), noteOff(52), noteOff(55), noteOff(95)});
     host.render(512, 90);

@@ -102,6 +102,10 @@ class FakeHost {
   // for the next block; relocate moves a playing transport; noTimeInfo makes
   // the host answer null.
   void play(double tempo, double ppq = 0.0);
+  void start(double tempo, double ppq = 0.0) {  // resume, then play
+    resume();
+    play(tempo, ppq);
+  }
   void stop(double tempo = 120.0);
   void relocate(double ppq);
   void noTimeInfo() { m_timeInfoAvailable = false; }
