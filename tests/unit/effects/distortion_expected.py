@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Works out the constants that distortion_algorithms_test.cpp and
-distortion_unit_test.cpp check against.
+"""Works out the constants that distortion_test.cpp checks against.
 
 Run it and paste the printed values into the tests when a rule changes.
 Everything here follows the written rules of the four distortion

@@ -9,7 +9,7 @@ the way the C++ compiler rounds an 'f' literal; constants written with more
 digits stay double.
 
 Run:  /usr/bin/python3 tests/unit/engine/reference_filters.py
-and paste the printed arrays into filters_test.cpp.
+and paste the printed values at the test's kPick into filters_test.cpp.
 """
 import math
 

@@ -1,5 +1,7 @@
 #!/usr/bin/python3
-"""Expected values for tables_test.cpp, worked out from the formulas alone.
+"""Expected values of the voice's tables, worked out from the formulas alone
+(the note table is checked in voice_test.cpp; the other tables reach the
+tests through the voice's reference runs).
 
 Run:  /usr/bin/python3 tests/unit/engine/reference_tables.py
 """

@@ -26,7 +26,7 @@ Scenarios (every one from the construction reset):
 The direct oscillator is used at every rate (band-limited off).
 
 Run:  /usr/bin/python3 tests/unit/engine/reference_voice.py
-and paste the printed arrays into voice_test.cpp.
+and paste the printed values at the test's kPick / kPick96 into voice_test.cpp.
 """
 import math
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Expected values for oversampler_test.cpp and polyphase_designer_test.cpp.
+"""Expected values for oversampler_test.cpp.
 
 Run it with plain Python 3 (no third-party modules) and paste its output into
 the tests. Everything here is worked out from first principles, apart from the

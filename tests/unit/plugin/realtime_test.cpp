@@ -1,6 +1,7 @@
 // The audio thread never allocates: every block of the whole instrument, in
-// every sync type, with MIDI in and out, runs under a counting replacement
-// of the global allocation functions.
+// every sync type, with MIDI in and out, recording, both effects and a
+// distortion crossfade, runs under a counting replacement of the global
+// allocation functions.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,6 +15,8 @@ namespace {
 
 std::atomic<long> g_allocations{0};
 std::atomic<bool> g_counting{false};
+VstTimeInfo g_time{};
+int g_eventsSent = 0;
 
 void* countedAllocation(std::size_t size) {
   if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
@@ -21,31 +24,12 @@ void* countedAllocation(std::size_t size) {
   throw std::bad_alloc();
 }
 
-struct FakeTransport {
-  VstTimeInfo info{};
-  int eventsSent = 0;
-};
-FakeTransport g_transport;
-
 VstIntPtr VST_CALL host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr, float) {
-  switch (opcode) {
-    case audioMasterVersion:
-      return 2400;
-    case audioMasterGetTime:
-      return reinterpret_cast<VstIntPtr>(&g_transport.info);
-    case audioMasterProcessEvents:
-      g_transport.eventsSent += static_cast<VstEvents*>(ptr)->numEvents;
-      return 1;
-    default:
-      return 0;
-  }
+  if (opcode == audioMasterVersion) return 2400;
+  if (opcode == audioMasterGetTime) return reinterpret_cast<VstIntPtr>(&g_time);
+  if (opcode == audioMasterProcessEvents) g_eventsSent += static_cast<VstEvents*>(ptr)->numEvents;
+  return opcode == audioMasterProcessEvents ? 1 : 0;
 }
-
-struct NoteBlock {
-  VstInt32 numEvents;
-  VstIntPtr reserved;
-  VstEvent* events[4];
-};
 
 }  // namespace
 
@@ -61,29 +45,19 @@ TEST(Realtime, NoBlockAllocatesInAnySyncType) {
   instrument.setSampleRate(44100.0f);
   instrument.setBlockSize(512);
   instrument.resume();
-  instrument.setParameter(kDelayOn, 1.0f);
-  instrument.setParameter(kDisto, 1.0f);
-
+  for (int index : {kDelayOn, kDisto, kRecord}) instrument.setParameter(index, 1.0f);
   std::vector<float> left(8192), right(8192);
   float* outputs[2] = {left.data(), right.data()};
-  VstMidiEvent notes[2] = {};
-  for (VstMidiEvent& note : notes) {
-    note.type = kVstMidiType;
-    note.byteSize = sizeof(VstMidiEvent);
-  }
-  notes[0].midiData[0] = static_cast<char>(0x90);
-  notes[0].midiData[1] = 48;
-  notes[0].midiData[2] = 100;
-  notes[1].midiData[0] = static_cast<char>(0x80);
-  notes[1].midiData[1] = 48;
-  NoteBlock block{2, 0, {reinterpret_cast<VstEvent*>(&notes[0]), reinterpret_cast<VstEvent*>(&notes[1]), nullptr, nullptr}};
-
-  g_transport.info.sampleRate = 44100.0;
-  g_transport.info.tempo = 130.0;
-  g_transport.info.flags = kVstTransportPlaying | kVstTransportChanged | kVstPpqPosValid | kVstTempoValid;
-
-  const float syncTypes[] = {0.0f, 0.5f, 0.9f};
-  for (float syncType : syncTypes) {
+  // A key pressed and released in every block: played in keyboard mode,
+  // recorded in host sync.
+  VstMidiEvent notes[2] = {
+      {kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0, {char(0x90), 48, 100, 0}, 0, 0, 0, 0},
+      {kVstMidiType, sizeof(VstMidiEvent), 0, 0, 0, 0, {char(0x80), 48, 0, 0}, 0, 0, 0, 0}};
+  VstEvents events{2, 0, {reinterpret_cast<VstEvent*>(&notes[0]), reinterpret_cast<VstEvent*>(&notes[1])}};
+  g_time.sampleRate = 44100.0;
+  g_time.tempo = 130.0;
+  g_time.flags = kVstTransportPlaying | kVstTransportChanged | kVstPpqPosValid | kVstTempoValid;
+  for (float syncType : {0.0f, 0.5f, 0.9f}) {
     instrument.setParameter(kSyncTypeParam, syncType);
     instrument.sequencer().internalPlay();
     instrument.setParameter(kDistSel, syncType);  // an algorithm crossfade in each
@@ -91,13 +65,13 @@ TEST(Realtime, NoBlockAllocatesInAnySyncType) {
     g_counting = true;
     for (int b = 0; b < 40; ++b) {
       const int frames = b == 7 ? 8192 : 512;  // one block larger than announced
-      instrument.processEvents(reinterpret_cast<VstEvents*>(&block));
+      instrument.processEvents(&events);
       instrument.processReplacing(nullptr, outputs, frames);
-      g_transport.info.ppqPos += frames * 130.0 / 60.0 / 44100.0;
-      g_transport.info.flags &= ~kVstTransportChanged;
+      g_time.ppqPos += frames * 130.0 / 60.0 / 44100.0;
+      g_time.flags &= ~kVstTransportChanged;
     }
     g_counting = false;
     EXPECT_EQ(g_allocations.load(), 0) << "sync type value " << syncType;
   }
-  EXPECT_GT(g_transport.eventsSent, 0);  // the sequencer did play notes
+  EXPECT_GT(g_eventsSent, 0);  // the sequencer did play notes
 }
