@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,13 +21,13 @@ using Bytes = std::vector<uint8_t>;
 // a current pattern other than 0.
 ChunkImage editedImage() {
   ChunkImage image = ChunkImage::factory();
-  image.params = {
-      0.8f,          1.0f, 0.25f, 0.6f, 0.4f,  0.7f,  0.2f,  0.9f, 0.3f, 0.5f,
-      39.0f / 63.0f,              // NB STEP of the current pattern (40 steps)
-      0.6f,          0.7f, 1.0f,  // antialias cannot change
-      0.15625f,                   // trigger pt: pattern 5
-      1.0f,          0.0f, 1.0f,  0.8f, 0.45f, 0.55f, 0.65f, 1.0f, 0.6f, 0.35f, 0.15f, 0.4f, 100.0f / 260.0f,
-      1.0f};  // internal sync at 140 BPM, recording
+  // clang-format off
+  image.params = {0.8f, 1.0f, 0.25f, 0.6f, 0.4f, 0.7f, 0.2f, 0.9f, 0.3f, 0.5f,
+                  39.0f / 63.0f, 0.6f, 0.7f, 1.0f,  // 40 steps in the current pattern; antialias fixed
+                  0.15625f,  // trigger pt: pattern 5
+                  1.0f, 0.0f, 1.0f, 0.8f, 0.45f, 0.55f, 0.65f, 1.0f, 0.6f, 0.35f, 0.15f,
+                  0.4f, 100.0f / 260.0f, 1.0f};  // internal sync at 140 BPM, recording
+  // clang-format on
   for (int s = 0; s < 16; ++s) image.patterns[0].steps[s] = {kFactoryNotes[15 - s], s & 1, 0};
   image.patterns[0].name = "reversed";
   image.patterns[5].steps.clear();
@@ -95,24 +94,18 @@ TEST(StateChunk, DamagedChunksChangeNothing) {
   const Bytes before = host.getChunk();
   const Bytes good = editedImage().bytes();
   const size_t lastRecord = good.size() - (130 + 3 * 6);
-  const std::pair<const char*, std::function<void(Bytes&)>> damages[] = {
-      {"version byte", [](Bytes& b) { b[0] = 3; }},
-      {"second tag byte", [](Bytes& b) { b[1] = 1; }},
-      {"28 values", [](Bytes& b) { b[2] = 28; }},
-      {"30 values", [](Bytes& b) { b[2] = 30; }},
-      {"pattern index 64", [](Bytes& b) { b[120] = 64; }},
-      {"pattern index 255", [&](Bytes& b) { b[lastRecord] = 255; }},
-      {"step count 0", [](Bytes& b) { b[121] = 0; }},
-      {"step count 65", [](Bytes& b) { b[121] = 65; }},
-      {"name length 128", [](Bytes& b) { b[120 + 2 + 3 * 16] = 128; }},
-      {"name length 255", [](Bytes& b) { b[120 + 2 + 3 * 16] = 255; }},
-      {"65 records announced", [](Bytes& b) { b[119] = 65; }},
-      {"last record one step too long", [&](Bytes& b) { b[lastRecord + 1] = 7; }},
-  };
-  for (const auto& [what, damage] : damages) {
+  // The header's version, tag and value count; pattern indices 64 and 255;
+  // step counts 0 and 65; name lengths 128 and 255; 65 records announced;
+  // the last record one step longer than it carries.
+  // clang-format off
+  const std::pair<size_t, uint8_t> damages[] = {
+      {0, 3}, {1, 1}, {2, 28}, {2, 30}, {120, 64}, {lastRecord, 255}, {121, 0}, {121, 65},
+      {120 + 2 + 3 * 16, 128}, {120 + 2 + 3 * 16, 255}, {119, 65}, {lastRecord + 1, 7}};
+  // clang-format on
+  for (const auto& [at, value] : damages) {
     Bytes bad = good;
-    damage(bad);
-    EXPECT_EQ(host.setChunk(bad), 0) << what;
+    bad[at] = value;
+    EXPECT_EQ(host.setChunk(bad), 0) << "byte " << at << " = " << int(value);
   }
   // Every truncation, down to nothing, and sizes that do not describe the buffer.
   for (size_t size = 0; size < good.size(); ++size) {

@@ -76,11 +76,9 @@ std::string FakeHost::text(VstInt32 opcode, VstInt32 index, VstIntPtr* answer) {
 }
 
 std::vector<uint8_t> FakeHost::getChunk(bool preset) {
-  void* data = nullptr;
+  uint8_t* data = nullptr;
   const VstIntPtr size = dispatch(effGetChunk, preset ? 1 : 0, 0, &data);
-  if (size <= 0 || data == nullptr) return {};
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  return std::vector<uint8_t>(bytes, bytes + size);
+  return data && size > 0 ? std::vector<uint8_t>(data, data + size) : std::vector<uint8_t>();
 }
 
 VstIntPtr FakeHost::setChunk(std::vector<uint8_t> bytes, bool preset) {
@@ -236,8 +234,8 @@ VstIntPtr VST_CALL FakeHost::callback(AEffect* effect, VstInt32 opcode, VstInt32
 ChunkImage ChunkImage::factory() {
   // clang-format off
   ChunkImage image{{1.0f, 0.0f, 0.5f, 0.09375f, 0.919375f, 0.170625f, 0.9f, 0.304375f,  // Volume .. Accent
-                    0.5f, 0.0f, 15.0f / 63.0f, 1.0f, 0.0f, 1.0f, 0.0f,  // Gate, Groove, 16 steps, AUTO, .. pattern 0
-                    0.0f, 1.0f, 0.0f, 0.5f, 0.3f, 0.3f, 0.5f,  // delay off, synced, no ping-pong, time .. filt
+                    0.5f, 0.0f, 15.0f / 63.0f, 1.0f, 0.0f, 1.0f, 0.0f,  // Gate .. 16 steps, AUTO .. pattern 0
+                    0.0f, 1.0f, 0.0f, 0.5f, 0.3f, 0.3f, 0.5f,  // delay off, synced, no ping-pong, time ..
                     0.0f, 0.0f, 0.0f, 0.5f,                    // distortion off, Overdrive, prm1, prm2
                     0.0f, 80.0f / 260.0f, 0.0f},               // host sync, 120 BPM, not recording
                    {}};

@@ -2,7 +2,6 @@
 // It records what the host gives it (the time info and input events of
 // every block) and answers with known output: constant levels on both
 // channels and one note-on per block at the block's middle.
-// With parameter 0 at 1.0 it also sends the host malformed event blocks.
 //
 // Built four times: STUB_VARIANT 0 is the working instrument, 1 answers a
 // record with a wrong magic, 2 answers no record, 3 exports no entry at all.
@@ -13,38 +12,32 @@
 namespace {
 
 StubLog g_log;
+StubBlock g_next{};  // the record of the next block: the events handed over before it
 AEffect g_effect;
 audioMasterCallback g_host = nullptr;
 float g_params[kStubParams];
-const char* const kNames[kStubParams] = {"Hostile", "Delay ", "Gamma"};
-int g_pendingEvents = 0;
-unsigned char g_pendingFirst[3];
-int g_pendingFirstDelta = 0;
-VstMidiEvent g_out[4];
+const char* const kNames[kStubParams] = {"Alpha", "Delay ", "Gamma"};
+VstMidiEvent g_out;
 struct {
-  VstInt32 numEvents;
+  VstInt32 numEvents = 1;
   VstIntPtr reserved;
-  VstEvent* events[4];
+  VstEvent* events[2];
 } g_outBlock;
 
 VstIntPtr VST_CALL dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float) {
-  switch (opcode) {
-    case effGetParamName:
-      if (index >= 0 && index < kStubParams) std::strcpy(static_cast<char*>(ptr), kNames[index]);
-      return 0;
-    case effProcessEvents: {
-      const auto* events = static_cast<const VstEvents*>(ptr);
-      g_pendingEvents = events ? events->numEvents : -1;
-      if (events && events->numEvents > 0) {
-        const auto* e = reinterpret_cast<const VstMidiEvent*>(events->events[0]);
-        std::memcpy(g_pendingFirst, e->midiData, 3);
-        g_pendingFirstDelta = e->deltaFrames;
-      }
-      return 1;
+  if (opcode == effGetParamName && index >= 0 && index < kStubParams) {
+    std::strcpy(static_cast<char*>(ptr), kNames[index]);
+  } else if (opcode == effProcessEvents) {
+    const auto* events = static_cast<const VstEvents*>(ptr);
+    g_next.eventsBefore = events ? events->numEvents : -1;
+    if (events && events->numEvents > 0) {
+      const auto* e = reinterpret_cast<const VstMidiEvent*>(events->events[0]);
+      std::memcpy(g_next.firstEvent, e->midiData, 3);
+      g_next.firstEventDelta = e->deltaFrames;
     }
-    default:
-      return 0;
+    return 1;
   }
+  return 0;
 }
 
 void VST_CALL setParameter(AEffect*, VstInt32 index, float value) {
@@ -55,50 +48,25 @@ float VST_CALL getParameter(AEffect*, VstInt32 index) {
   return index >= 0 && index < kStubParams ? g_params[index] : 0.0f;
 }
 
-void sendHostile() {
-  // A null block, a negative count, a null event pointer, a sysex event and a
-  // MIDI event whose first byte is no status byte: none may hurt the host.
-  g_host(&g_effect, audioMasterProcessEvents, 0, 0, nullptr, 0.0f);
-  g_outBlock.numEvents = -5;
-  g_host(&g_effect, audioMasterProcessEvents, 0, 0, &g_outBlock, 0.0f);
-  VstMidiSysexEvent sysex{};
-  sysex.type = kVstSysExType;
-  VstMidiEvent dataByte{};
-  dataByte.type = kVstMidiType;
-  dataByte.midiData[0] = 0x30;
-  g_outBlock.numEvents = 3;
-  g_outBlock.events[0] = nullptr;
-  g_outBlock.events[1] = reinterpret_cast<VstEvent*>(&sysex);
-  g_outBlock.events[2] = reinterpret_cast<VstEvent*>(&dataByte);
-  g_host(&g_effect, audioMasterProcessEvents, 0, 0, &g_outBlock, 0.0f);
-}
-
 void VST_CALL processReplacing(AEffect*, float**, float** outputs, VstInt32 frames) {
-  StubBlock* b = g_log.blockCount < kStubMaxBlocks ? &g_log.blocks[g_log.blockCount] : nullptr;
   const auto* t =
       reinterpret_cast<const VstTimeInfo*>(g_host(&g_effect, audioMasterGetTime, 0, 0x3E07, nullptr, 0.0f));
-  if (b) {
-    b->frames = frames;
-    if (t) b->time = *t;
-    b->eventsBefore = g_pendingEvents;
-    std::memcpy(b->firstEvent, g_pendingFirst, 3);
-    b->firstEventDelta = g_pendingFirstDelta;
-    b->processLevel =
-        static_cast<int>(g_host(&g_effect, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f));
-  }
-  g_pendingEvents = -1;  // the host must call effProcessEvents again before the next block
+  g_next.frames = frames;
+  if (t) g_next.time = *t;
+  g_next.processLevel =
+      static_cast<int>(g_host(&g_effect, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f));
+  if (g_log.blockCount < kStubMaxBlocks) g_log.blocks[g_log.blockCount] = g_next;
+  g_next.eventsBefore = -1;  // the host must call effProcessEvents again before the next block
   for (VstInt32 i = 0; i < frames; ++i) {
     outputs[0][i] = kStubLeft;
     outputs[1][i] = kStubRight;
   }
   // clang-format off
-  g_out[0] = {kVstMidiType, sizeof(VstMidiEvent), frames / 2, 0, 0, 0,
-              {char(0x90), char(60 + g_log.blockCount % 12), 100, 0}, 0, 0, 0, 0};
+  g_out = {kVstMidiType, sizeof(VstMidiEvent), frames / 2, 0, 0, 0,
+           {char(0x90), char(60 + g_log.blockCount % 12), 100, 0}, 0, 0, 0, 0};
   // clang-format on
-  g_outBlock.events[0] = reinterpret_cast<VstEvent*>(&g_out[0]);
-  g_outBlock.numEvents = 1;
+  g_outBlock.events[0] = reinterpret_cast<VstEvent*>(&g_out);
   g_host(&g_effect, audioMasterProcessEvents, 0, 0, &g_outBlock, 0.0f);
-  if (g_params[0] >= 0.5f) sendHostile();
   g_log.blockCount++;
 }
 
