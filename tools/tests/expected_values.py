@@ -1,6 +1,11 @@
 #!/usr/bin/env python3
-"""Works out the expected values used by the tools tests, independently of the
-C++ code. Run it and paste its output into the tests when a case changes."""
+"""Works out the expected values of the vornix-render tests, independently of
+the C++ code. Run it and paste its output into the tests when a case changes.
+
+render_e2e_test.cpp: the stub render (frames, levels, MIDI events and their
+tick sums), the key file's frames; files_test.cpp: the two-track file's
+frames; plugin_host_test.cpp: the transport script's blocks and positions.
+The MIDI file bytes and tick roundings are what a render's file must hold."""
 import math
 
 
@@ -102,7 +107,7 @@ print("keys: without the tempo change tick 240 would be frame", math.floor(240 /
 # Format 1 reader case: 480 ticks per beat, tempo track 100 BPM (600000 us)
 # then 150 BPM (400000 us) from tick 960.
 f1_tempos = [(0, 600000), (960, 400000)]
-for tick in (0, 480, 960, 1440, 1920):
+for tick in (0, 480, 960, 1440, 34208):
     s = seconds_at(tick, 480, f1_tempos)
     print("format1 tick", tick, "seconds %.6f" % s, "frame at 48000", math.floor(s * 48000 + 0.5))
 
