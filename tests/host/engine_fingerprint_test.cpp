@@ -1,9 +1,9 @@
 // The factory pattern as a host hears it: a fingerprint of two passes at
 // 120 BPM (every step's note-on, known from the factory line, and its level
 // in dB between its note-on and the next, recorded from a reviewed render),
-// also at 16000 Hz (rendered at 44100 Hz into a side buffer), the same
-// render cut into other block sizes, and hosts whose time information goes
-// missing or makes no sense.
+// also at 16000 Hz (rendered at 44100 Hz into a side buffer); a render that
+// must not depend on where the host cuts its blocks; and hosts whose time
+// information goes missing or makes no sense.
 //
 // To review and update the levels after an intended change in the sound:
 //   VORNIX_PRINT_FINGERPRINTS=1 ./host_engine_fingerprint_test
