@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Expected numbers for the engine host tests (engine_*_test.cpp).
+"""Expected numbers for the host tests of the sequencer and the voice
+(sequencer_test.cpp, keyboard_test.cpp, engine_fingerprint_test.cpp).
 
 Worked out from the rules of the step clock, the gate and the pattern-change
 grid, independently of the instrument's code. Run it and paste the printed

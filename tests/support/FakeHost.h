@@ -1,13 +1,16 @@
 // A minimal VST 2.4 host for the host-side tests: it loads the built plug-in
 // module with dlopen, creates instances through VSTPluginMain and drives them
-// only through the AEffect record and the dispatcher, exactly as a real host
-// does. Nothing here links against the instrument's code.
+// only through the AEffect record and the dispatcher, as a real host does.
+// Nothing here links against the instrument's code.
 //
-// Each FakeHost owns one plug-in instance. Any number may be alive at once;
-// the shared host callback finds its FakeHost through the AEffect pointer.
+// Each FakeHost owns one instance (any number may be alive at once) and keeps
+// the whole render: every block's audio appended with absolute sample times,
+// and the MIDI the plug-in sent placed on the same time line. The transport
+// is moved by hand between blocks.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,123 +18,141 @@
 
 namespace vornix::test {
 
-// One MIDI message that the plug-in handed to audioMasterProcessEvents.
-struct SentMidi {
-  int block;        // index of the processed block it arrived in
-  int deltaFrames;  // offset inside that block
-  uint8_t status;
-  uint8_t data1;
-  uint8_t data2;
+// The factory bass line of pattern 0.
+inline constexpr int kFactoryNotes[16] = {13, 15, 15, 14, 12, 16, 15, 14, 16, 13, 8, 16, 12, 16, 18, 12};
+inline constexpr bool kFactorySlide[16] = {0, 1, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+inline constexpr bool kFactoryAccent[16] = {0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 1};
+
+// The state chunk, built from its layout rather than taken from the
+// plug-in: 3 header bytes, the 29 parameter values as little-endian floats,
+// the record count at byte 119, then per pattern record its index, n,
+// n × (note, slide, accent), the name length and 127 name bytes.
+struct ChunkStep {
+  int note, slide, accent;
+};
+struct ChunkImage {
+  struct Record {
+    uint8_t index;
+    std::vector<ChunkStep> steps;
+    std::string name;
+  };
+  std::vector<float> params;
+  std::vector<Record> patterns;
+  // A fresh instance: default values, 64 patterns of 16 default steps named
+  // "pattern 1".., the factory line in pattern 0.
+  static ChunkImage factory();
+  std::vector<uint8_t> bytes() const;
 };
 
-// One audioMasterAutomate call.
-struct AutomationCall {
-  int index;
-  float value;
-};
-
-// Text written by the plug-in is read from a buffer pre-filled with this
-// marker, so a query that writes nothing reads back as the marker.
+// Text queries read a buffer pre-filled with this marker, so a query that
+// writes nothing reads back as the marker.
 inline const char* const kUntouched = "<untouched>";
+
+// A MIDI message the host sends to the plug-in before a block.
+struct MidiIn {
+  uint8_t status, data1, data2;
+  int deltaFrames = 0;
+};
+inline MidiIn noteOn(int key, int velocity, int channel = 0) {
+  return {uint8_t(0x90 | channel), uint8_t(key), uint8_t(velocity)};
+}
+inline MidiIn noteOff(int key) { return {0x80, uint8_t(key), 0}; }
+inline MidiIn pitchBend(int lsb, int msb) { return {0xE0, uint8_t(lsb), uint8_t(msb)}; }
+
+// A MIDI message the plug-in sent, on the render's time line. A note-on
+// with velocity 0 counts as a note-off.
+struct HeardMidi {
+  int64_t at;  // start of its block + deltaFrames
+  int block;   // index of the block it arrived in
+  int deltaFrames;
+  int status, key, velocity;
+  bool on() const { return (status & 0xF0) == 0x90 && velocity != 0; }
+  bool off() const { return (status & 0xF0) == 0x80 || ((status & 0xF0) == 0x90 && velocity == 0); }
+};
 
 class FakeHost {
  public:
-  struct Options {
-    // The answer to audioMasterVersion: 2400 for a 2.4 host, 0 for a host
-    // the plug-in must refuse, 2 for some older Linux hosts.
-    VstIntPtr hostVersion = 2400;
-    float sampleRate = 44100.0f;
-    int blockSize = 512;
-    // Send effOpen, the sample rate and the block size right after creation.
-    bool openAndConfigure = true;
-  };
-
-  FakeHost();
-  explicit FakeHost(const Options& options);
-  ~FakeHost();
+  // A host at a sample rate that answers audioMasterVersion with hostVersion
+  // (0 is a host the plug-in must refuse).
+  explicit FakeHost(float sampleRate = 44100.0f, VstIntPtr hostVersion = 2400);
+  ~FakeHost() { close(); }
   FakeHost(const FakeHost&) = delete;
   FakeHost& operator=(const FakeHost&) = delete;
 
-  // The instance's record, or null when the entry refused to create one or
-  // after close().
   AEffect* effect() const { return m_effect; }
   bool valid() const { return m_effect != nullptr; }
-
-  // Sends effClose and forgets the record; answers what the dispatcher did.
-  VstIntPtr close();
-
+  VstIntPtr close();  // effClose; forgets the record
   VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
                      float opt = 0.0f);
 
-  // Parameters through the record's function pointers.
-  void setParameter(int index, float value);
-  float getParameter(int index);
-  std::string parameterName(int index);
-  std::string parameterLabel(int index);
-  std::string parameterDisplay(int index);
-  // Any string query (effGetEffectName, effGetParamDisplay, ...) into a
-  // large buffer pre-filled with kUntouched; *answer receives the result.
-  std::string queryString(VstInt32 opcode, VstInt32 index = 0, VstIntPtr* answer = nullptr);
+  void setParameter(int index, float value) { m_effect->setParameter(m_effect, index, value); }
+  float getParameter(int index) { return m_effect->getParameter(m_effect, index); }
+  // Any string query into a large buffer pre-filled with kUntouched.
+  std::string text(VstInt32 opcode, VstInt32 index = 0, VstIntPtr* answer = nullptr);
+  std::string display(int index) { return text(effGetParamDisplay, index); }
 
-  // State chunk: a copy of the bytes the plug-in handed out.
   std::vector<uint8_t> getChunk(bool preset = false);
-  VstIntPtr setChunk(const std::vector<uint8_t>& bytes, bool preset = false);
-  VstIntPtr setChunk(const uint8_t* bytes, VstIntPtr size, bool preset = false);
+  VstIntPtr setChunk(std::vector<uint8_t> bytes, bool preset = false);  // a private copy, as hosts do
 
-  // Host lifecycle calls; the host remembers the rate for its time info.
   void setSampleRate(float rate);
-  void setBlockSize(int frames);
+  void setBlockSize(int frames) { dispatch(effSetBlockSize, 0, frames); }
   void resume() { dispatch(effMainsChanged, 0, 1); }
-  void suspend() { dispatch(effMainsChanged, 0, 0); }
 
-  // Transport seen through audioMasterGetTime. playTransport starts the
-  // host's transport at ppq 0 (transport-changed flag set for the next
-  // block); stopTransport stops it; noTimeInfo makes the host answer null.
-  void playTransport(double tempo);
-  void stopTransport(double tempo);
+  // Transport seen through audioMasterGetTime. play and stop flag the change
+  // for the next block; relocate moves a playing transport; noTimeInfo makes
+  // the host answer null.
+  void play(double tempo, double ppq = 0.0);
+  void start(double tempo, double ppq = 0.0) {  // resume, then play
+    resume();
+    play(tempo, ppq);
+  }
+  void stop(double tempo = 120.0);
+  void relocate(double ppq);
   void noTimeInfo() { m_timeInfoAvailable = false; }
   VstTimeInfo& timeInfo() { return m_timeInfo; }
 
-  // Renders one block through processReplacing into left()/right(). The
-  // output buffers are pre-filled with kUnwritten so that samples the
-  // plug-in forgot to write stand out. With nullInputs the host passes a
-  // null input array, as some hosts do for instruments without inputs.
+  // Hands the messages to the plug-in in one effProcessEvents call.
+  void sendMidi(const std::vector<MidiIn>& messages);
+
+  // Renders blocks through processReplacing and appends them to the
+  // recording. The output buffers are pre-filled with kUnwritten so that
+  // samples the plug-in forgot to write stand out.
   static constexpr float kUnwritten = 1.0e30f;
-  void process(int frames, bool nullInputs = false);
+  void render(int frames, int blocks = 1, bool nullInputs = false);
+  void renderFrames(int64_t frames, int blockFrames);  // cut into blocks of at most blockFrames
   const std::vector<float>& left() const { return m_left; }
   const std::vector<float>& right() const { return m_right; }
+  int64_t frames() const { return static_cast<int64_t>(m_left.size()); }
 
-  // What the plug-in told the host.
-  const std::vector<SentMidi>& sentMidi() const { return m_sentMidi; }
-  const std::vector<AutomationCall>& automation() const { return m_automation; }
-  int updateDisplayCount() const { return m_updateDisplayCount; }
-  int getTimeCount() const { return m_getTimeCount; }
-  int blocksProcessed() const { return m_blockCounter; }
+  const std::vector<HeardMidi>& sentMidi() const { return m_sent; }
+  std::vector<HeardMidi> noteOns() const;
+  bool allKeysReleased() const;  // every note-on followed by a note-off of its key
+  std::optional<HeardMidi> firstOffAfter(int key, int64_t from) const;
 
-  // The shared host callback (public so the entry can be given it).
-  static VstIntPtr VST_CALL callback(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                     VstIntPtr value, void* ptr, float opt);
+  // Over [from, from + length): the RMS of the left channel, the peak of
+  // both (NaN when a sample is NaN).
+  double rms(int64_t from, int64_t length) const;
+  double peak(int64_t from, int64_t length) const;
+  double peakFrom(int64_t from) const { return peak(from, frames() - from); }
+  // The period in samples that maximises the normalised autocorrelation for
+  // lags minLag..maxLag; keep maxLag below 2 * minLag to exclude octaves.
+  double period(int64_t from, int64_t length, int minLag, int maxLag) const;
+
+  static VstIntPtr VST_CALL callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                     void* ptr, float opt);
 
  private:
-  VstIntPtr answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
-  void advanceTransport(int frames);
+  void setTransport(bool playing, double tempo);
 
-  Options m_options;
+  float m_rate;
+  VstIntPtr m_hostVersion;
   AEffect* m_effect = nullptr;
-  float m_sampleRate;
-  int m_blockSize;
   bool m_timeInfoAvailable = true;
   VstTimeInfo m_timeInfo{};
-  std::vector<float> m_left, m_right, m_silentInput;
-  int m_blockCounter = 0;
-  std::vector<SentMidi> m_sentMidi;
-  std::vector<AutomationCall> m_automation;
-  int m_updateDisplayCount = 0;
-  int m_getTimeCount = 0;
+  std::vector<float> m_left, m_right;
+  int m_blocks = 0;
+  int64_t m_blockStart = 0;
+  std::vector<HeardMidi> m_sent;
 };
-
-// Helpers for reading the little-endian chunk.
-float chunkFloat(const std::vector<uint8_t>& chunk, size_t offset);
-void putChunkFloat(std::vector<uint8_t>& chunk, size_t offset, float value);
 
 }  // namespace vornix::test

@@ -1,8 +1,7 @@
 // A tiny instrument module that the host tests load in place of the real one.
-// It records what the host does to it (dispatcher opcodes, the time info and
-// input events of every block) and answers with known output: constant
-// levels on both channels and one note-on per block at the block's middle.
-// With parameter 0 at 1.0 it also sends the host malformed event blocks.
+// It records what the host gives it (the time info and input events of
+// every block) and answers with known output: constant levels on both
+// channels and one note-on per block at the block's middle.
 //
 // Built four times: STUB_VARIANT 0 is the working instrument, 1 answers a
 // record with a wrong magic, 2 answers no record, 3 exports no entry at all.
@@ -13,46 +12,32 @@
 namespace {
 
 StubLog g_log;
+StubBlock g_next{};  // the record of the next block: the events handed over before it
 AEffect g_effect;
 audioMasterCallback g_host = nullptr;
 float g_params[kStubParams];
-const char* const kNames[kStubParams] = {"Hostile", "Delay ", "Gamma"};
-int g_pendingEvents = 0;
-unsigned char g_pendingFirst[3];
-int g_pendingFirstDelta = 0;
-VstMidiEvent g_out[4];
+const char* const kNames[kStubParams] = {"Alpha", "Delay ", "Gamma"};
+VstMidiEvent g_out;
 struct {
-  VstInt32 numEvents;
+  VstInt32 numEvents = 1;
   VstIntPtr reserved;
-  VstEvent* events[4];
+  VstEvent* events[2];
 } g_outBlock;
 
-VstIntPtr VST_CALL dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                              void* ptr, float opt) {
-  if (g_log.opcodeCount < kStubMaxOpcodes) {
-    StubOpcode& o = g_log.opcodes[g_log.opcodeCount++];
-    o.opcode = opcode;
-    o.value = static_cast<long long>(value);
-    o.opt = opt;
-  }
-  switch (opcode) {
-    case effGetParamName:
-      if (index >= 0 && index < kStubParams) std::strcpy(static_cast<char*>(ptr), kNames[index]);
-      return 0;
-    case effProcessEvents: {
-      const auto* events = static_cast<const VstEvents*>(ptr);
-      g_pendingEvents = events ? events->numEvents : -1;
-      if (events && events->numEvents > 0) {
-        const auto* e = reinterpret_cast<const VstMidiEvent*>(events->events[0]);
-        std::memcpy(g_pendingFirst, e->midiData, 3);
-        g_pendingFirstDelta = e->deltaFrames;
-      }
-      g_log.processEventsCalls++;
-      return 1;
+VstIntPtr VST_CALL dispatcher(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float) {
+  if (opcode == effGetParamName && index >= 0 && index < kStubParams) {
+    std::strcpy(static_cast<char*>(ptr), kNames[index]);
+  } else if (opcode == effProcessEvents) {
+    const auto* events = static_cast<const VstEvents*>(ptr);
+    g_next.eventsBefore = events ? events->numEvents : -1;
+    if (events && events->numEvents > 0) {
+      const auto* e = reinterpret_cast<const VstMidiEvent*>(events->events[0]);
+      std::memcpy(g_next.firstEvent, e->midiData, 3);
+      g_next.firstEventDelta = e->deltaFrames;
     }
-    default:
-      return 0;
+    return 1;
   }
+  return 0;
 }
 
 void VST_CALL setParameter(AEffect*, VstInt32 index, float value) {
@@ -63,55 +48,25 @@ float VST_CALL getParameter(AEffect*, VstInt32 index) {
   return index >= 0 && index < kStubParams ? g_params[index] : 0.0f;
 }
 
-void sendHostile() {
-  // A null block, a negative count, a null event pointer, a sysex event and a
-  // MIDI event whose first byte is no status byte: none may hurt the host.
-  g_host(&g_effect, audioMasterProcessEvents, 0, 0, nullptr, 0.0f);
-  g_outBlock.numEvents = -5;
-  g_host(&g_effect, audioMasterProcessEvents, 0, 0, &g_outBlock, 0.0f);
-  VstMidiSysexEvent sysex{};
-  sysex.type = kVstSysExType;
-  VstMidiEvent dataByte{};
-  dataByte.type = kVstMidiType;
-  dataByte.midiData[0] = 0x30;
-  g_outBlock.numEvents = 3;
-  g_outBlock.events[0] = nullptr;
-  g_outBlock.events[1] = reinterpret_cast<VstEvent*>(&sysex);
-  g_outBlock.events[2] = reinterpret_cast<VstEvent*>(&dataByte);
-  g_host(&g_effect, audioMasterProcessEvents, 0, 0, &g_outBlock, 0.0f);
-}
-
 void VST_CALL processReplacing(AEffect*, float**, float** outputs, VstInt32 frames) {
-  StubBlock* b = g_log.blockCount < kStubMaxBlocks ? &g_log.blocks[g_log.blockCount] : nullptr;
-  const auto* t = reinterpret_cast<const VstTimeInfo*>(
-      g_host(&g_effect, audioMasterGetTime, 0, 0x3E07, nullptr, 0.0f));
-  if (b) {
-    b->frames = frames;
-    b->hasTime = t != nullptr;
-    if (t) b->time = *t;
-    b->eventsBefore = g_pendingEvents;
-    std::memcpy(b->firstEvent, g_pendingFirst, 3);
-    b->firstEventDelta = g_pendingFirstDelta;
-    b->processLevel = static_cast<int>(
-        g_host(&g_effect, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f));
-  }
-  g_pendingEvents = -1;  // the host must call effProcessEvents again before the next block
+  const auto* t =
+      reinterpret_cast<const VstTimeInfo*>(g_host(&g_effect, audioMasterGetTime, 0, 0x3E07, nullptr, 0.0f));
+  g_next.frames = frames;
+  if (t) g_next.time = *t;
+  g_next.processLevel =
+      static_cast<int>(g_host(&g_effect, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f));
+  if (g_log.blockCount < kStubMaxBlocks) g_log.blocks[g_log.blockCount] = g_next;
+  g_next.eventsBefore = -1;  // the host must call effProcessEvents again before the next block
   for (VstInt32 i = 0; i < frames; ++i) {
     outputs[0][i] = kStubLeft;
     outputs[1][i] = kStubRight;
   }
-  VstMidiEvent& e = g_out[0];
-  e = VstMidiEvent{};
-  e.type = kVstMidiType;
-  e.byteSize = sizeof(VstMidiEvent);
-  e.deltaFrames = frames / 2;
-  e.midiData[0] = static_cast<char>(0x90);
-  e.midiData[1] = static_cast<char>(60 + g_log.blockCount % 12);
-  e.midiData[2] = 100;
-  g_outBlock.numEvents = 1;
-  g_outBlock.events[0] = reinterpret_cast<VstEvent*>(&e);
+  // clang-format off
+  g_out = {kVstMidiType, sizeof(VstMidiEvent), frames / 2, 0, 0, 0,
+           {char(0x90), char(60 + g_log.blockCount % 12), 100, 0}, 0, 0, 0, 0};
+  // clang-format on
+  g_outBlock.events[0] = reinterpret_cast<VstEvent*>(&g_out);
   g_host(&g_effect, audioMasterProcessEvents, 0, 0, &g_outBlock, 0.0f);
-  if (g_params[0] >= 0.5f) sendHostile();
   g_log.blockCount++;
 }
 
@@ -129,9 +84,6 @@ extern "C" __attribute__((visibility("default"))) const StubLog* stubLog() { ret
 extern "C" __attribute__((visibility("default"))) AEffect* STUB_ENTRY(audioMasterCallback host) {
   g_log = StubLog{};
   g_host = host;
-  g_log.versionAnswer = static_cast<int>(host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f));
-  char canDo[] = "sendVstMidiEvent";
-  g_log.canDoSendMidi = static_cast<int>(host(nullptr, audioMasterCanDo, 0, 0, canDo, 0.0f));
   if (STUB_VARIANT == 2) return nullptr;
   g_effect = AEffect{};
   g_effect.magic = STUB_VARIANT == 1 ? vstFourCC('P', 't', 's', 'V') : kEffectMagic;

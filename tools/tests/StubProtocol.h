@@ -5,20 +5,13 @@
 #include "plugin/vst2abi.h"
 
 constexpr int kStubParams = 3;
-constexpr int kStubMaxOpcodes = 64;
 constexpr int kStubMaxBlocks = 64;
-constexpr float kStubLeft = 0.5f;
+// Left is an over, which a 24-bit file must clip rather than wrap.
+constexpr float kStubLeft = 1.5f;
 constexpr float kStubRight = -0.25f;
-
-struct StubOpcode {
-  int opcode;
-  long long value;
-  float opt;
-};
 
 struct StubBlock {
   int frames;
-  bool hasTime;
   VstTimeInfo time;
   int eventsBefore;  // numEvents of the effProcessEvents before this block; -1 if none came
   unsigned char firstEvent[3];
@@ -27,11 +20,6 @@ struct StubBlock {
 };
 
 struct StubLog {
-  int versionAnswer;
-  int canDoSendMidi;
-  int opcodeCount;
-  StubOpcode opcodes[kStubMaxOpcodes];
-  int processEventsCalls;
   int blockCount;
   StubBlock blocks[kStubMaxBlocks];
 };

@@ -1,6 +1,11 @@
 #!/usr/bin/env python3
-"""Works out the expected values used by the tools tests, independently of the
-C++ code. Run it and paste its output into the tests when a case changes."""
+"""Works out the expected values of the vornix-render tests, independently of
+the C++ code. Run it and paste its output into the tests when a case changes.
+
+render_e2e_test.cpp: the stub render (frames, levels, MIDI events and their
+tick sums), the key file's frames; files_test.cpp: the two-track file's
+frames; plugin_host_test.cpp: the transport script's blocks and positions.
+The MIDI file bytes and tick roundings are what a render's file must hold."""
 import math
 
 
@@ -49,10 +54,12 @@ for frame, rate, bpm in ((0, 44100, 120), (22, 44100, 120), (23, 44100, 120),
                          (48000, 48000, 140), (1, 48000, 140), (44100 * 3600, 44100, 120)):
     print("ticks", frame, rate, bpm, ticks(frame, rate, bpm))
 
-# Stub instrument: left 0.5, right -0.25 everywhere.
-peak = 0.5
-rms = math.sqrt((0.5 ** 2 + 0.25 ** 2) / 2)
+# Stub instrument: left 1.5 (an over), right -0.25 everywhere.
+peak = 1.5
+rms = math.sqrt((1.5 ** 2 + 0.25 ** 2) / 2)
 print("stub peak dB %.4f rms dB %.4f" % (20 * math.log10(peak), 20 * math.log10(rms)))
+# The level meter: constant 0.5 and -0.25, and 0.5 alone.
+print("meter peak dB %.4f rms dB %.4f" % (20 * math.log10(0.5), 20 * math.log10(math.sqrt((0.5 ** 2 + 0.25 ** 2) / 2))))
 # A full-scale sine has an RMS of 1/sqrt(2): -3.0103 dB.
 print("sine rms dB %.4f" % (20 * math.log10(1 / math.sqrt(2))))
 # Stub render of 3 bars at 90 BPM, 48 kHz, 512-frame blocks.
@@ -100,7 +107,7 @@ print("keys: without the tempo change tick 240 would be frame", math.floor(240 /
 # Format 1 reader case: 480 ticks per beat, tempo track 100 BPM (600000 us)
 # then 150 BPM (400000 us) from tick 960.
 f1_tempos = [(0, 600000), (960, 400000)]
-for tick in (0, 480, 960, 1440, 1920):
+for tick in (0, 480, 960, 1440, 34208):
     s = seconds_at(tick, 480, f1_tempos)
     print("format1 tick", tick, "seconds %.6f" % s, "frame at 48000", math.floor(s * 48000 + 0.5))
 
