@@ -57,7 +57,7 @@ int countLines(const Lines& lines, const std::string& line) {
 BridgeRig::BridgeRig() {
   logDirectory();
   const std::vector<int> before = mappedBlocks();
-  m_host = std::make_unique<ScriptedHost>();
+  m_host = std::make_unique<FakeHost>();
   for (int n : mappedBlocks())
     if (std::find(before.begin(), before.end(), n) == before.end()) m_number = n;
 }

@@ -1,5 +1,5 @@
 // One plug-in instance of the bridge test module, seen from both ends: the
-// host (ScriptedHost, through the dispatcher) and the editor (the FIFOs and
+// host (FakeHost, through the dispatcher) and the editor (the FIFOs and
 // the shared block, opened by the instance's number, and the log of the
 // stand-in editor program that the plug-in starts).
 #pragma once
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/ScriptedHost.h"
+#include "support/FakeHost.h"
 
 namespace vornix::test {
 
@@ -23,7 +23,7 @@ class BridgeRig {
   BridgeRig();
   ~BridgeRig();
 
-  ScriptedHost& host() { return *m_host; }
+  FakeHost& host() { return *m_host; }
   // The instance's number, found from the shared block it maps.
   int number() const { return m_number; }
 
@@ -50,7 +50,7 @@ class BridgeRig {
   const uint8_t* block();
 
  private:
-  std::unique_ptr<ScriptedHost> m_host;
+  std::unique_ptr<FakeHost> m_host;
   int m_number = -1;
   int m_uiFifo = -1;
   int m_markers = 0;

@@ -31,7 +31,7 @@ struct Expected {
   void parameter(FakeHost& host, int k) {
     const Bytes value = parameterMessage(k, host.getParameter(k));  // the float's bytes at 5..8
     std::copy(value.begin() + 5, value.end(), image.begin() + 32 * k);
-    const std::string text = host.parameterDisplay(k);
+    const std::string text = host.display(k);
     std::memset(&image[32 * k + 16], 0, 16);
     if (text != kUntouched) std::memcpy(&image[32 * k + 16], text.data(), text.size());  // none for 26..28
   }
@@ -57,7 +57,7 @@ void expectSame(const uint8_t* block, const Bytes& expected) {
 
 TEST(SharedBlock, HoldsExactlyTheInstrumentsStateAtTheLayoutsOffsets) {
   BridgeRig rig;
-  ScriptedHost& host = rig.host();
+  FakeHost& host = rig.host();
   Expected expected;
   for (int k = 0; k < 29; ++k) expected.parameter(host, k);
   expected.pattern(0, 16, kFactoryNotes);
@@ -70,8 +70,8 @@ TEST(SharedBlock, HoldsExactlyTheInstrumentsStateAtTheLayoutsOffsets) {
   host.setParameter(27, 0.5f);  // 170 BPM
   for (int k : {3, 10, 26, 27}) expected.parameter(host, k);
   expected.pattern(0, 64, kFactoryNotes);
-  host.stopTransport(133.7);
-  host.process(64);
+  host.stop(133.7);
+  host.render(64);
   put32(expected.image, 75016, 133);  // host tempo, truncated
   put32(expected.image, 75020, 1);    // sync type
   expectSame(rig.block(), expected.image);

@@ -83,7 +83,7 @@ TEST(BridgeLifecycle, RequestsTakeEffectWhenTheHostStopsProcessing) {
   BridgeRig rig;
   ASSERT_TRUE(rig.start());
   rig.host().resume();
-  for (int i = 0; i < 4; ++i) rig.host().process(256);
+  for (int i = 0; i < 4; ++i) rig.host().render(256);
   // Still resumed, but no more blocks: the bridge serves its queue itself.
   rig.settle(parameterMessage(3, 0.5f) + Bytes{11, 3});
   EXPECT_EQ(rig.host().getParameter(3), 0.5f);

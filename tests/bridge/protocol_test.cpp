@@ -35,10 +35,9 @@ bool randomised(BridgeRig& rig, int pattern) {
 }
 
 float peakAfterABlock(BridgeRig& rig) {
-  rig.host().process(512);
-  float peak = 0.0f;
-  for (float s : rig.host().left()) peak = std::max(peak, std::fabs(s));
-  return peak;
+  FakeHost& host = rig.host();
+  host.render(512);
+  return static_cast<float>(host.peak(host.frames() - 512, 512));
 }
 
 TEST(BridgeProtocol, EveryEditorRequestHasItsEffect) {
@@ -144,10 +143,10 @@ TEST(BridgeProtocol, SplitMessageIsCompletedByTheNextPoll) {
 TEST(BridgeProtocol, MessagesToTheEditorWhileOpenAndClosed) {
   BridgeRig rig;
   ASSERT_TRUE(rig.start(1000));
-  ScriptedHost& host = rig.host();
+  FakeHost& host = rig.host();
   host.setParameter(5, 0.75f);
-  host.playTransport(120.0);
-  for (int i = 0; i < 12; ++i) host.process(512);  // 6144 frames: steps 0 and 1
+  host.play(120.0);
+  for (int i = 0; i < 12; ++i) host.render(512);  // 6144 frames: steps 0 and 1
   for (const char* line : {"1 5 0.75", "4 250 0 0", "3 1"}) EXPECT_TRUE(rig.waitForLine(line)) << line;
   EXPECT_TRUE(readStatus(rig.block()).hostPlaying);
   EXPECT_EQ(readStatus(rig.block()).tempo, 120);
@@ -156,7 +155,7 @@ TEST(BridgeProtocol, MessagesToTheEditorWhileOpenAndClosed) {
   host.setParameter(6, 0.25f);  // no echo while closed
   host.setParameter(23, 1.0f);  // but the algorithm, and MIDI, are told
   host.sendMidi({noteOn(60, 100), noteOff(60)});
-  host.process(512);
+  host.render(512);
   for (const char* line : {"16 3", "4 144 60 100", "4 128 60 0"}) EXPECT_TRUE(rig.waitForLine(line)) << line;
   ASSERT_TRUE(rig.open(2000));
   EXPECT_TRUE(rig.waitForLine("6 2000"));

@@ -53,9 +53,9 @@ Bytes randomRequest(std::mt19937& random) {
 TEST(BridgeStress, EditorTrafficWhileBlocksRunLeavesAConsistentSong) {
   BridgeRig rig;
   ASSERT_TRUE(rig.start());
-  ScriptedHost& host = rig.host();
+  FakeHost& host = rig.host();
   host.resume();
-  host.playTransport(140.0);
+  host.play(140.0);
   const int fd = open(uiFifoPath(rig.number()).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   std::atomic<bool> stop{false};
@@ -72,7 +72,7 @@ TEST(BridgeStress, EditorTrafficWhileBlocksRunLeavesAConsistentSong) {
   for (int block = 0; std::chrono::steady_clock::now() < end; ++block) {
     if (block % 16 == 0) host.sendMidi({noteOn(36 + block % 40, 100), noteOff(36 + (block + 8) % 40)});
     if (block % 100 == 50) host.sendMidi({noteOn(block % 32, 100)});  // a pattern change
-    host.process(256);
+    host.render(256);
     if (block % 4 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   stop.store(true);

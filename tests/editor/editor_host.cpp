@@ -50,10 +50,10 @@ int main(int argc, char** argv) {
 
   const int block = 512;
   const auto blockTime = std::chrono::microseconds(block * 1000000LL / 44100);
-  if (play) host.playTransport(120.0);
+  if (play) host.play(120.0);
   auto start = std::chrono::steady_clock::now(), next = start;
   while (seconds <= 0 || std::chrono::steady_clock::now() - start < std::chrono::duration<double>(seconds)) {
-    if (play) host.process(block);
+    if (play) host.render(block);
     host.dispatch(effEditIdle);
     next += blockTime;
     std::this_thread::sleep_until(next);

@@ -204,8 +204,8 @@ double FakeHost::period(int64_t from, int64_t length, int minLag, int maxLag) co
                              values.begin());
 }
 
-VstIntPtr VST_CALL FakeHost::callback(AEffect* effect, VstInt32 opcode, VstInt32, VstIntPtr, void* ptr,
-                                      float) {
+VstIntPtr VST_CALL FakeHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr,
+                                      void* ptr, float opt) {
   const auto found = g_hosts.find(effect);
   FakeHost* host = found != g_hosts.end() ? found->second : g_creating;
   // A call from an instance no FakeHost owns: a 2.4 host that supports nothing.
@@ -226,6 +226,9 @@ VstIntPtr VST_CALL FakeHost::callback(AEffect* effect, VstInt32 opcode, VstInt32
       }
       return 1;
     }
+    case audioMasterAutomate:
+      host->m_automation.push_back({index, opt});
+      return 0;
     default:
       return 0;
   }

@@ -70,6 +70,12 @@ struct HeardMidi {
   bool off() const { return (status & 0xF0) == 0x80 || ((status & 0xF0) == 0x90 && velocity == 0); }
 };
 
+// A parameter change the plug-in reported as automation.
+struct AutomationCall {
+  int index;
+  float value;
+};
+
 class FakeHost {
  public:
   // A host at a sample rate that answers audioMasterVersion with hostVersion
@@ -125,6 +131,7 @@ class FakeHost {
   int64_t frames() const { return static_cast<int64_t>(m_left.size()); }
 
   const std::vector<HeardMidi>& sentMidi() const { return m_sent; }
+  const std::vector<AutomationCall>& automation() const { return m_automation; }
   std::vector<HeardMidi> noteOns() const;
   bool allKeysReleased() const;  // every note-on followed by a note-off of its key
   std::optional<HeardMidi> firstOffAfter(int key, int64_t from) const;
@@ -153,6 +160,7 @@ class FakeHost {
   int m_blocks = 0;
   int64_t m_blockStart = 0;
   std::vector<HeardMidi> m_sent;
+  std::vector<AutomationCall> m_automation;
 };
 
 }  // namespace vornix::test
