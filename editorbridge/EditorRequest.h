@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "editorbridge/MessageCodec.h"
@@ -33,7 +34,11 @@ class EditorTarget {
   // audio thread this must not allocate, lock or do I/O.
   virtual void performEditorRequest(const EditorRequest& request) = 0;
   // Runs an export (opcode 32) or import (opcode 33) on the bridge's timer
-  // thread, which owns the instrument's state meanwhile. The path is used
-  // only as the path it is.
-  virtual void performFileRequest(const EditorMessage& message) = 0;
+  // thread. Reading, checking and writing the file take as long as the disk
+  // does, so they run without the instrument's state: only the change an
+  // import makes, or the copy an export writes, runs inside owned(), which
+  // holds the state for that short moment (an audio call then would find it
+  // taken and render a silent block). The path is used only as the path it is.
+  using OwnedSection = std::function<void(const std::function<void()>&)>;
+  virtual void performFileRequest(const EditorMessage& message, const OwnedSection& owned) = 0;
 };

@@ -308,7 +308,14 @@ void Krennet3Editor::execute(const EditorMessage& message) {
       break;
     case kEditorExport:
     case kEditorImport:
-      runOwned([this, &message] { m_target.performFileRequest(message); });
+      // Everything queued before the request comes first.
+      runOwned([] {});
+      m_target.performFileRequest(message, [this](const std::function<void()>& change) {
+        m_ownership.enterBridge();
+        serveRequests();
+        change();
+        m_ownership.leaveBridge();
+      });
       return;
     default:
       break;  // randomise, pattern edit, slot action, play, stop, gain

@@ -7,7 +7,8 @@
 // target, so a failed write never leaves a truncated file behind.
 //
 // The operations run on the editor bridge's timer thread, never on the
-// audio thread.
+// audio thread; the editor's requests read and write their files outside the
+// moment that changes the instrument (performFileRequest).
 #include <cstdio>
 
 #include "patternfiles/AblPatternFile.h"
@@ -32,17 +33,32 @@ bool writeText(const std::string& path, const std::string& text) {
   return writeFileAtomically(path, text.data(), text.size());
 }
 
-void importABLFile(Tolvane& synth, const std::string& path, int slot, bool withParameters,
-                   TextDecoder decode) {
+// Readers: the whole file is read and checked before anything changes; false
+// when it is refused.
+bool readNativeFile(const std::string& path, bool withParameters, PatternFile& file) {
+  std::vector<uint8_t> bytes;
+  if (path.empty() || readWholeFile(path, bytes) != FileError::None) return false;
+  return decodeNativePattern(bytes.data(), bytes.size(), withParameters, file) == FileError::None;
+}
+
+bool readABLFile(const std::string& path, TextDecoder decode, PatternFile& file) {
   std::string text;
-  PatternFile file;
-  if (!readText(path, text) || decode(text, file) != FileError::None) return;
+  if (!readText(path, text) || decode(text, file) != FileError::None) return false;
   file.pattern.setName(ablPatternName(path));
   if (file.format == PatternFormat::ABL3) {
     for (size_t i = 0; i < file.disabledSteps.size(); ++i)
       std::puts("Vornix > ImportABL3Pattern ERROR : note out of range : step disabled");
   }
-  synth.applyPatternFile(file, slot, withParameters);
+  return true;
+}
+
+bool readPhoscyonFile(const std::string& path, PatternFile& file) {
+  std::string text;
+  return readText(path, text) && decodePhoscyonPattern(text, file) == FileError::None;
+}
+
+bool readBankFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  return !path.empty() && readWholeFile(path, bytes) == FileError::None;
 }
 
 }  // namespace
@@ -98,6 +114,16 @@ void Tolvane::applyPatternFile(const PatternFile& file, int slot, bool withParam
   updateDisplay();
 }
 
+std::vector<uint8_t> Tolvane::bankBytes() {
+  // The chunk's bytes, built here rather than in the buffer getChunk hands
+  // to the host, which the host may still be reading.
+  std::array<float, StateChunk::kNumValues> values;
+  for (int i = 0; i < StateChunk::kNumValues; ++i) values[static_cast<size_t>(i)] = getParameter(i);
+  std::vector<uint8_t> bytes;
+  writeStateChunk(values, m_seq.song(), bytes);
+  return bytes;
+}
+
 void Tolvane::exportPattern(std::string path) {
   if (path.empty() || !m_seq.getCurrentPattern()) return;
   const std::vector<uint8_t> bytes = encodeNativePattern(patternSnapshot());
@@ -105,11 +131,8 @@ void Tolvane::exportPattern(std::string path) {
 }
 
 void Tolvane::importPattern(std::string path, int slot, bool withParameters) {
-  std::vector<uint8_t> bytes;
   PatternFile file;
-  if (path.empty() || readWholeFile(path, bytes) != FileError::None) return;
-  if (decodeNativePattern(bytes.data(), bytes.size(), withParameters, file) != FileError::None) return;
-  applyPatternFile(file, slot, withParameters);
+  if (readNativeFile(path, withParameters, file)) applyPatternFile(file, slot, withParameters);
 }
 
 void Tolvane::exportABL2Pattern(std::string path) {
@@ -123,11 +146,13 @@ void Tolvane::exportABL3Pattern(std::string path) {
 }
 
 void Tolvane::importABLPattern(std::string path, int slot, bool withParameters) {
-  importABLFile(*this, path, slot, withParameters, decodeABLPattern);
+  PatternFile file;
+  if (readABLFile(path, decodeABLPattern, file)) applyPatternFile(file, slot, withParameters);
 }
 
 void Tolvane::importABL3Pattern(std::string path, int slot, bool withParameters) {
-  importABLFile(*this, path, slot, withParameters, decodeABL3Pattern);
+  PatternFile file;
+  if (readABLFile(path, decodeABL3Pattern, file)) applyPatternFile(file, slot, withParameters);
 }
 
 void Tolvane::exportPhoscyonPattern(std::string path) {
@@ -136,26 +161,80 @@ void Tolvane::exportPhoscyonPattern(std::string path) {
 }
 
 void Tolvane::importPhoscyonPattern(std::string path, int slot) {
-  std::string text;
   PatternFile file;
-  if (!readText(path, text) || decodePhoscyonPattern(text, file) != FileError::None) return;
-  applyPatternFile(file, slot, false);
+  if (readPhoscyonFile(path, file)) applyPatternFile(file, slot, false);
 }
 
 void Tolvane::exportBank(std::string path) {
   if (path.empty() || !m_seq.getCurrentPattern()) return;
-  // The chunk's bytes, built here rather than in the buffer getChunk hands
-  // to the host, which the host may still be reading.
-  std::array<float, StateChunk::kNumValues> values;
-  for (int i = 0; i < StateChunk::kNumValues; ++i) values[static_cast<size_t>(i)] = getParameter(i);
-  std::vector<uint8_t> bytes;
-  writeStateChunk(values, m_seq.song(), bytes);
+  const std::vector<uint8_t> bytes = bankBytes();
   writeFileAtomically(path, bytes.data(), bytes.size());
 }
 
 void Tolvane::importBank(std::string path, int) {
   // The chunk restore checks the whole bank before it applies anything.
   std::vector<uint8_t> bytes;
-  if (path.empty() || readWholeFile(path, bytes) != FileError::None) return;
-  setChunk(bytes.data(), static_cast<VstInt32>(bytes.size()), false);
+  if (readBankFile(path, bytes)) setChunk(bytes.data(), static_cast<VstInt32>(bytes.size()), false);
+}
+
+// The editor's export (opcode 32) and import (opcode 33) requests: the same
+// operations as above, with only the change to the instrument (or the copy
+// an export writes) inside the owned section. Export kind 1 and kinds
+// outside the tables do nothing.
+void Tolvane::performFileRequest(const EditorMessage& message, const OwnedSection& owned) {
+  const std::string& path = message.text;
+  const int slot = message.target;
+  if (message.opcode == 32) {
+    if (path.empty() || message.kind == 1 || message.kind > 5) return;
+    bool current = false;
+    PatternSnapshot snapshot;
+    std::vector<uint8_t> bank;
+    owned([&] {
+      current = m_seq.getCurrentPattern() != nullptr;
+      if (!current) return;
+      if (message.kind == 4) bank = bankBytes();
+      else snapshot = patternSnapshot();
+    });
+    if (!current) return;
+    switch (message.kind) {
+      case 0: {
+        const std::vector<uint8_t> bytes = encodeNativePattern(snapshot);
+        writeFileAtomically(path, bytes.data(), bytes.size());
+        break;
+      }
+      case 2: writeText(path, encodeABL2Pattern(snapshot)); break;
+      case 3: writeText(path, encodeABL3Pattern(snapshot)); break;
+      case 4: writeFileAtomically(path, bank.data(), bank.size()); break;
+      case 5: writeText(path, encodePhoscyonPattern(snapshot)); break;
+      default: break;
+    }
+    return;
+  }
+  if (message.opcode != 33) return;
+  PatternFile file;
+  bool withParameters = false;
+  switch (message.kind) {
+    case 0:
+    case 1:
+      withParameters = message.kind == 1;
+      if (!readNativeFile(path, withParameters, file)) return;
+      break;
+    case 2:
+    case 5:
+      withParameters = message.kind == 5;
+      if (!readABLFile(path, decodeABLPattern, file)) return;
+      break;
+    case 3:
+      if (!readPhoscyonFile(path, file)) return;
+      break;
+    case 4: {
+      std::vector<uint8_t> bytes;
+      if (!readBankFile(path, bytes)) return;
+      owned([&] { setChunk(bytes.data(), static_cast<VstInt32>(bytes.size()), false); });
+      return;
+    }
+    default:
+      return;
+  }
+  owned([&] { applyPatternFile(file, slot, withParameters); });
 }

@@ -6,13 +6,14 @@
 // state chunk (Programs.cpp), MIDI input (MidiInput.cpp), the audio block
 // driver (BlockDriver.cpp), the pattern and bank files (PatternFileOps.cpp),
 // the shared block and editor refreshes
-// (BridgeHooks.cpp) and the editor's requests (EditorRequests.cpp,
-// PatternFileRequests.cpp).
+// (BridgeHooks.cpp) and the editor's requests (EditorRequests.cpp, and
+// PatternFileOps.cpp for the files).
 //
 // The editor bridge (editorbridge/Krennet3Editor.h) is created last and
 // destroyed first. Its requests change the instrument only while it owns
 // the state (m_ownership): queued ones at the audio thread's block start,
-// file imports and exports on the bridge's thread between two audio calls.
+// the change a file import makes on the bridge's thread between two audio
+// calls (the file itself is read before, without the state).
 #pragma once
 
 #include <array>
@@ -108,6 +109,8 @@ class Tolvane : public AudioEffectX,
   // with the values an export writes.
   void applyPatternFile(const PatternFile& file, int slot, bool withParameters);
   PatternSnapshot patternSnapshot();
+  // The whole state as a bank file's bytes.
+  std::vector<uint8_t> bankBytes();
 
   // MIDI input (MidiInput.cpp).
   VstInt32 processEvents(VstEvents* events) override;
@@ -187,9 +190,9 @@ class Tolvane : public AudioEffectX,
   void engineStepStarted(int step) override;
   void engineTransportMessage(int status) override;
 
-  // EditorTarget (EditorRequests.cpp, PatternFileRequests.cpp).
+  // EditorTarget (EditorRequests.cpp, PatternFileOps.cpp).
   void performEditorRequest(const EditorRequest& request) override;
-  void performFileRequest(const EditorMessage& message) override;
+  void performFileRequest(const EditorMessage& message, const OwnedSection& owned) override;
   void randomizeFromEditor(int kind);
   void editPatternFromEditor(int edit);
   void editStepFromEditor(int field, int step, int value);

@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
 #include "BridgeRig.h"
 #include "editorbridge/SharedBlockLayout.h"
 
@@ -20,6 +22,20 @@ Bytes renameMessage(size_t length) {
   Bytes bytes = {14, static_cast<uint8_t>(length)};
   for (size_t i = 0; i < length; ++i) bytes.push_back(static_cast<uint8_t>('a' + i % 26));
   return bytes;
+}
+
+// An export (32) or import (33) request; an export has no slot byte.
+Bytes fileMessage(uint8_t opcode, uint8_t kind, uint8_t slot, const std::string& path) {
+  Bytes bytes = {opcode, kind};
+  if (opcode == 33) bytes.push_back(slot);
+  const uint32_t length = static_cast<uint32_t>(path.size());
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(length >> (8 * i)));
+  bytes.insert(bytes.end(), path.begin(), path.end());
+  return bytes;
+}
+
+std::string exportPath() {
+  return ::testing::TempDir() + "vornix_bridge_export" + std::to_string(::getpid()) + ".303";
 }
 
 int note(BridgeRig& rig, int pattern, int step) { return readStep(rig.block(), pattern, step).note; }
@@ -99,6 +115,13 @@ TEST(BridgeProtocol, EveryEditorRequestHasItsEffect) {
          rig.settle(Bytes{18});
          EXPECT_FALSE(readStatus(rig.block()).internalRunning);
          EXPECT_EQ(readStatus(rig.block()).syncType, 1u);
+       }},
+      {"export the current pattern (32 kind 0), import it into slot 5 (33 kind 0)", nullptr,
+       fileMessage(32, 0, 0, exportPath()) + fileMessage(33, 0, 5, exportPath()),
+       [](BridgeRig& rig, const Lines& received) {
+         for (int s = 0; s < 16; ++s) EXPECT_EQ(note(rig, 5, s), kFactoryNotes[s]);
+         EXPECT_EQ(readPatternName(rig.block(), 5), "pattern 1");
+         EXPECT_GE(countLines(received, "2"), 1);
        }},
       {"export kind 1 consumes its path", nullptr,
        Bytes{32, 1, 2, 0, 0, 0, '/', 'x'} + parameterMessage(5, 0.25f),
