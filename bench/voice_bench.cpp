@@ -33,6 +33,24 @@ VoiceParameters parameters(bool square) {
   return p;
 }
 
+// A new note as a step event starts it: every other one accented.
+void startNote(VoiceState& v, Oscillator& osc, int note) {
+  const bool accent = (note & 1) != 0;
+  v.m_noteFreq = cNoteFreq[kNotes[note & 7]];
+  v.m_phase = 0.0L;
+  v.m_filterEnv = 4.0L;
+  v.m_cutoffDrift = 0.0L;
+  v.m_noteLevel = 1.0L;
+  v.m_noteReleased = false;
+  v.m_accentOn = accent;
+  if (accent) {
+    v.m_accentLevelTarget = 0.6f;
+    v.m_accentCharge = v.m_accentEnv > 2.0L ? 4.0L : v.m_accentEnv + 2.0L;
+    if (v.m_accentEnv > 2.0L) v.m_accentEnv = 2.0L;
+  }
+  osc.restart();
+}
+
 void runSequencerVoice(benchmark::State& state, bool square) {
   initFunTab1();
   initFunTab2();
@@ -49,20 +67,7 @@ void runSequencerVoice(benchmark::State& state, bool square) {
     osc.beginBlock();
     for (int i = 0; i < kBlock; ++i) {
       if (inStep == 0) {  // a new note, as a step event starts it
-        const bool accent = (note & 1) != 0;
-        v.m_noteFreq = cNoteFreq[kNotes[note++ & 7]];
-        v.m_phase = 0.0L;
-        v.m_filterEnv = 4.0L;
-        v.m_cutoffDrift = 0.0L;
-        v.m_noteLevel = 1.0L;
-        v.m_noteReleased = false;
-        v.m_accentOn = accent;
-        if (accent) {
-          v.m_accentLevelTarget = 0.6f;
-          v.m_accentCharge = v.m_accentEnv > 2.0L ? 4.0L : v.m_accentEnv + 2.0L;
-          if (v.m_accentEnv > 2.0L) v.m_accentEnv = 2.0L;
-        }
-        osc.restart();
+        startNote(v, osc, note++);
       }
       if ((i & (Oscillator::kChunk - 1)) == 0)
         osc.processResampler2(Oscillator::kChunk, v.m_noteFreq, p.tuning, kRate);
@@ -98,20 +103,7 @@ void runSequencerVoiceRuns(benchmark::State& state, bool square) {
     osc.beginBlock();
     for (int i = 0; i < kBlock; i += Oscillator::kChunk) {
       if (inStep == 0) {  // a new note at a chunk start
-        const bool accent = (note & 1) != 0;
-        v.m_noteFreq = cNoteFreq[kNotes[note++ & 7]];
-        v.m_phase = 0.0L;
-        v.m_filterEnv = 4.0L;
-        v.m_cutoffDrift = 0.0L;
-        v.m_noteLevel = 1.0L;
-        v.m_noteReleased = false;
-        v.m_accentOn = accent;
-        if (accent) {
-          v.m_accentLevelTarget = 0.6f;
-          v.m_accentCharge = v.m_accentEnv > 2.0L ? 4.0L : v.m_accentEnv + 2.0L;
-          if (v.m_accentEnv > 2.0L) v.m_accentEnv = 2.0L;
-        }
-        osc.restart();
+        startNote(v, osc, note++);
       }
       osc.processResampler2(Oscillator::kChunk, v.m_noteFreq, p.tuning, kRate);
       VoiceRun run;
