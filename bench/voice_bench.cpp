@@ -33,6 +33,15 @@ VoiceParameters parameters(bool square) {
   return p;
 }
 
+// The tables, an oscillator of the waveform and a voice fresh from reset.
+void prepare(Oscillator& osc, VoiceState& v, bool square) {
+  initFunTab1();
+  initFunTab2();
+  osc.setWaveform(square);
+  v.reset();
+  v.m_squareWave = square;
+}
+
 // A new note as a step event starts it: every other one accented.
 void startNote(VoiceState& v, Oscillator& osc, int note) {
   const bool accent = (note & 1) != 0;
@@ -52,14 +61,10 @@ void startNote(VoiceState& v, Oscillator& osc, int note) {
 }
 
 void runSequencerVoice(benchmark::State& state, bool square) {
-  initFunTab1();
-  initFunTab2();
   static Oscillator osc;  // the pyramids take a while to build: once
-  osc.setWaveform(square);
   const VoiceParameters p = parameters(square);
   VoiceState v;
-  v.reset();
-  v.m_squareWave = square;
+  prepare(osc, v, square);
   float out[kBlock];
   int inStep = 0, note = 0;
   for (auto _ : state) {
@@ -85,14 +90,10 @@ void runSequencerVoice(benchmark::State& state, bool square) {
 // The same notes and gate through the run renderer the engine loop uses:
 // runs of 32 samples (one oscillator chunk), the gate closing inside one.
 void runSequencerVoiceRuns(benchmark::State& state, bool square) {
-  initFunTab1();
-  initFunTab2();
   static Oscillator osc;
-  osc.setWaveform(square);
   const VoiceParameters p = parameters(square);
   VoiceState v;
-  v.reset();
-  v.m_squareWave = square;
+  prepare(osc, v, square);
   float out[kBlock];
   const double gain[Oscillator::kChunk] = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0,
                                            1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0,
@@ -123,14 +124,10 @@ void runSequencerVoiceRuns(benchmark::State& state, bool square) {
 }
 
 void runKeyboardVoice(benchmark::State& state, bool square) {
-  initFunTab1();
-  initFunTab2();
   static Oscillator osc;
-  osc.setWaveform(square);
   const VoiceParameters p = parameters(square);
   VoiceState v;
-  v.reset();
-  v.m_squareWave = square;
+  prepare(osc, v, square);
   float out[kBlock];
   int inNote = 0, note = 0;
   for (auto _ : state) {
