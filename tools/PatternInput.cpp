@@ -2,7 +2,10 @@
 
 #include <tinyxml2.h>
 
+#include <unistd.h>
+
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "patternfiles/AblPatternFile.h"
@@ -23,6 +26,33 @@ std::string lowerExtension(const std::string& path) {
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return ext;
 }
+
+// While alive, whatever is printed on standard output goes to standard error
+// instead. The instrument reports on standard output, as it does in a host
+// (an editor FIFO left by a crashed host, for one), and those lines must not
+// end up in a listing or the JSON a script reads.
+class DiagnosticsToStderr {
+ public:
+  DiagnosticsToStderr() {
+    std::fflush(stdout);
+    m_saved = dup(STDOUT_FILENO);
+    if (m_saved >= 0 && dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+      close(m_saved);
+      m_saved = -1;
+    }
+  }
+  ~DiagnosticsToStderr() {
+    if (m_saved < 0) return;
+    std::fflush(stdout);
+    dup2(m_saved, STDOUT_FILENO);
+    close(m_saved);
+  }
+  DiagnosticsToStderr(const DiagnosticsToStderr&) = delete;
+  DiagnosticsToStderr& operator=(const DiagnosticsToStderr&) = delete;
+
+ private:
+  int m_saved = -1;
+};
 
 bool hasAblMetaTag(const std::string& text) {
   for (const std::string& raw : textLines(text)) {
@@ -88,9 +118,15 @@ FileError loadPatternInput(const std::string& path, PatternInput& input) {
   return error;
 }
 
-FreshInstrument::FreshInstrument() : m_synth(std::make_unique<Tolvane>(noHost)) {}
+FreshInstrument::FreshInstrument() {
+  DiagnosticsToStderr quiet;
+  m_synth = std::make_unique<Tolvane>(noHost);
+}
 
-FreshInstrument::~FreshInstrument() = default;
+FreshInstrument::~FreshInstrument() {
+  DiagnosticsToStderr quiet;
+  m_synth.reset();
+}
 
 FileError FreshInstrument::load(const PatternInput& input) {
   if (input.format == PatternFormat::Bank)

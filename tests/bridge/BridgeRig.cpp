@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -17,14 +18,26 @@
 namespace vornix::test {
 namespace {
 
-// One log directory per test process, handed to the stand-in editor in its
-// environment.
+// The log directory the stand-in editors write to, handed to them in the
+// environment. The test process that makes it removes it when it exits; a
+// death-test child finds it in its environment and only uses it (the logs
+// are named by instance number, which the two processes never share).
+std::string g_madeDirectory;
+
+void removeMadeDirectory() {
+  std::error_code ignored;
+  std::filesystem::remove_all(g_madeDirectory, ignored);
+}
+
 const std::string& logDirectory() {
-  static const std::string directory = [] {
+  static const std::string directory = []() -> std::string {
+    if (const char* inherited = std::getenv("VORNIX_STANDIN_LOG")) return inherited;
     char path[] = "/tmp/vornix-bridge-test.XXXXXX";
-    const std::string made = mkdtemp(path) ? path : "/tmp";
-    setenv("VORNIX_STANDIN_LOG", made.c_str(), 1);
-    return made;
+    if (!mkdtemp(path)) return "/tmp";
+    g_madeDirectory = path;
+    std::atexit(removeMadeDirectory);
+    setenv("VORNIX_STANDIN_LOG", path, 1);
+    return path;
   }();
   return directory;
 }

@@ -52,9 +52,14 @@ TEST(BridgeLifecycle, TwoProcessesGetDifferentNumbers) {
   ASSERT_GE(mine, 0);
   // The test runs again in a fresh process, whose instance counter starts
   // at 0 like ours did; its instance answers its number as exit status.
+  // It destroys its instance first, so that its FIFOs do not outlive it.
   EXPECT_EXIT(
-      _exit(rig.number()), [mine](int status) { return WIFEXITED(status) && WEXITSTATUS(status) != mine; },
-      "");
+      {
+        const int number = rig.number();
+        rig.destroy();
+        _exit(number);
+      },
+      [mine](int status) { return WIFEXITED(status) && WEXITSTATUS(status) != mine; }, "");
 }
 
 TEST(BridgeLifecycle, HostileObjectsAtTheFifoNamesAreRefused) {

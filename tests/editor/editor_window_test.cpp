@@ -62,6 +62,15 @@ pid_t editorOf(pid_t host) {
   return found;
 }
 
+// The instance number an editor process was started with (its argv[2]).
+int instanceOf(pid_t editor) {
+  std::ifstream cmd("/proc/" + std::to_string(editor) + "/cmdline");
+  std::string argument;
+  int read = 0;
+  while (read < 3 && std::getline(cmd, argument, '\0')) ++read;
+  return read == 3 && !argument.empty() ? std::atoi(argument.c_str()) : -1;
+}
+
 // Gone: reaped here (we are the subreaper of everything the hosts start).
 bool ended(pid_t pid) {
   int status;
@@ -207,10 +216,16 @@ TEST_F(EditorWindow, KillingTheHostLeavesNoEditorBehind) {
   pid_t editorPid = 0;
   ASSERT_TRUE(waitFor([&] { return (editorPid = editorOf(hostPid)) > 0; }));
   ASSERT_NE(embedded(window), 0u);
+  const int number = instanceOf(editorPid);
   kill(hostPid, SIGKILL);
   waitpid(hostPid, nullptr, 0);
   EXPECT_TRUE(waitFor([&] { return ended(editorPid); }));
   fclose(lines);
+  // A killed host cannot remove its FIFOs; a later instance would reuse
+  // them, but the test leaves nothing behind.
+  ASSERT_GE(number, 0);
+  for (const char* kind : {"/tmp/vornixdui", "/tmp/vornixdplugin"})
+    unlink((kind + std::to_string(number) + ".fifo").c_str());
 }
 
 }  // namespace
